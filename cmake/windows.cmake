@@ -1,0 +1,62 @@
+# MinGW builds: the plug-in DLL (both), and for win64-test the stand-ins and
+# the Windows-side tests, which CTest runs under wine64.
+
+# Everything links statically, so the DLL imports only from system DLLs and the
+# test programs run in a bare Wine prefix.
+set(TAVRIN_WIN_LINK_FLAGS -static -static-libgcc -static-libstdc++)
+set(TAVRIN_WIN_LIBS ole32 oleaut32 uuid user32 advapi32 shell32)
+
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+
+add_library(tavrin_core STATIC ${TAVRIN_CORE_SOURCES} src/platform/text_win32.cpp)
+target_include_directories(tavrin_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+
+# The Windows half of the plug-in, as a library so the Windows-side tests can
+# drive its parts directly as well as through the DLL.
+add_library(tavrin_plugin STATIC
+  src/host/host_query.cpp
+  src/host/lifecycle.cpp
+  src/composer/timer_tick.cpp
+  src/settings/settings_file.cpp
+  src/settings/config_dialog.cpp
+  src/messenger/automation.cpp
+  src/messenger/messenger_link.cpp
+  src/messenger/status_publish.cpp
+)
+target_link_libraries(tavrin_plugin PUBLIC tavrin_core ${TAVRIN_WIN_LIBS})
+
+add_library(gen_Tavrin SHARED
+  src/host/plugin_entry.cpp
+  src/resources/tavrin.rc
+  src/resources/gen_Tavrin.def
+)
+set_target_properties(gen_Tavrin PROPERTIES PREFIX "" OUTPUT_NAME gen_Tavrin)
+target_link_libraries(gen_Tavrin PRIVATE tavrin_plugin)
+target_include_directories(gen_Tavrin PRIVATE ${PROJECT_SOURCE_DIR}/src)
+
+foreach(target tavrin_core tavrin_plugin gen_Tavrin)
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:${TAVRIN_WARNINGS} ${TAVRIN_DLL_FLAGS} -ffunction-sections -fdata-sections>)
+endforeach()
+target_link_options(gen_Tavrin PRIVATE ${TAVRIN_WIN_LINK_FLAGS} -s -Wl,--gc-sections)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  # The shipping DLL is checked by inspection: PE32 i386, the undecorated
+  # export, imports only from system DLLs, and its size.
+  add_test(NAME dll_inspection
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/inspect-dll.sh $<TARGET_FILE:gen_Tavrin> i386)
+endif()
+
+add_subdirectory(standins)
+
+if(TAVRIN_WINDOWS_TESTS)
+  # Windows-side tests run under wine64 with their own prefix in the build tree.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine-run.sh ${CMAKE_BINARY_DIR}/wineprefix)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_test(NAME dll_inspection_x86_64
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/inspect-dll.sh $<TARGET_FILE:gen_Tavrin> x86-64)
+  add_subdirectory(tests/windows)
+endif()

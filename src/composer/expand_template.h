@@ -1,0 +1,17 @@
+// Expansion of the status template's eight placeholders.
+#pragma once
+
+#include <stddef.h>
+
+#include "composer/track_fields.h"
+
+enum : size_t { kExpansionHalfSize = 1024 };  // 1023 bytes of text and the zero
+
+// Working storage for one expansion: two halves filled alternately.
+struct ExpansionBuffer {
+  char halves[2][kExpansionHalfSize];
+};
+
+// Expands format with fields in work and returns the result, which lives in
+// work. A null format expands like an empty one.
+const char* ExpandTemplate(const char* format, const TrackFields& fields, ExpansionBuffer* work);

@@ -1,0 +1,19 @@
+// The messenger's custom-message record: the text, the optional status-icon
+// group, the optional headphones group, a zero byte. Fields are separated by
+// the two bytes 0xC0 0x80.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+enum : size_t { kStatusRecordSize = 300 };
+
+struct RecordOptions {
+  uint8_t utf8Text;
+  uint8_t statusIcon;
+  uint8_t headphonesIcon;
+};
+
+// Builds the record for text into record (recordSize bytes). Returns its
+// length without the zero byte, or -1 when nothing usable could be built.
+int BuildStatusRecord(const char* text, const RecordOptions& options, char* record, size_t recordSize);

@@ -1,0 +1,6 @@
+// The modal settings dialog (template 101).
+#pragma once
+
+#include <windows.h>
+
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
