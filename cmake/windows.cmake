@@ -14,6 +14,7 @@ target_include_directories(tavrin_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
 # The Windows half of the plug-in, as a library so the Windows-side tests can
 # drive its parts directly as well as through the DLL.
 add_library(tavrin_plugin STATIC
+  src/host/plugin_entry.cpp
   src/host/host_query.cpp
   src/host/lifecycle.cpp
   src/composer/timer_tick.cpp
@@ -26,7 +27,6 @@ add_library(tavrin_plugin STATIC
 target_link_libraries(tavrin_plugin PUBLIC tavrin_core ${TAVRIN_WIN_LIBS})
 
 add_library(gen_Tavrin SHARED
-  src/host/plugin_entry.cpp
   src/resources/tavrin.rc
   src/resources/gen_Tavrin.def
 )
