@@ -1,1 +1,21 @@
-// TODO: being written
+// One tick on the host's UI thread: compose the status and hand a changed text
+// to the messenger link.
+#include "composer/timer_tick.h"
+
+#include "composer/status_composer.h"
+#include "host/host_query.h"
+#include "host/lifecycle.h"
+#include "messenger/messenger_link.h"
+
+// An outgoing COM call to the messenger may pump this thread's messages while
+// it waits, which can dispatch the next timer expiry; that tick must not run
+// inside this one.
+static bool g_tickRunning = false;
+
+void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_tickRunning) return;
+  g_tickRunning = true;
+  const char* text = ComposeStatus(QueryHost, g_module.settings.statusFormat, &g_module.composer);
+  if (text != nullptr && g_module.link != nullptr) g_module.link->PublishStatus(text, g_module.settings);
+  g_tickRunning = false;
+}
