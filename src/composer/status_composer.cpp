@@ -1,5 +1,27 @@
-// TODO: being written. Placeholder so the tree links.
+// Steps 1-3 of a tick: refresh the fields, expand the template, and decide
+// whether the text is new. Nothing here allocates: the expansion's storage
+// lives on this call's stack and the lasting texts are fixed buffers.
 #include "composer/status_composer.h"
 
-const char* ComposeStatus(HostQueryFn, const char*, StatusComposer*) { return nullptr; }
+#include <string.h>
+
+#include "platform/text.h"
+
+const char* ComposeStatus(HostQueryFn query, const char* statusFormat, StatusComposer* composer) {
+  RefreshTrackFields(query, &composer->fields);
+  ExpansionBuffer work;
+  const char* expanded = ExpandTemplate(statusFormat, composer->fields, &work);
+
+  // The text is cut to what the last-text buffer holds before the comparison,
+  // so an overlong text equals what was stored and is not offered every tick.
+  char text[kLastTextSize];
+  size_t length = FitText(expanded, kLastTextSize - 1);
+  memcpy(text, expanded, length);
+  text[length] = '\0';
+  if (TextEquals(text, composer->lastTextOffered)) return nullptr;
+
+  memcpy(composer->lastTextOffered, text, length + 1);
+  return composer->lastTextOffered;
+}
+
 void ForgetLastTextOffered(StatusComposer* composer) { composer->lastTextOffered[0] = '\0'; }

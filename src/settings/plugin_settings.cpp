@@ -1,1 +1,138 @@
-// TODO: being written
+// The settings record, its defaults and its file bytes (portable: no Win32).
+#include "settings/plugin_settings.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "platform/text.h"
+
+const char kDefaultStatusFormat[] = "$A - $T ($D) $P";
+
+// The one place the defaults are written; the template default is above.
+static const PluginSettings kDefaults = {
+    nullptr,         // statusFormat: kDefaultStatusFormat
+    1,               // enabled
+    kStatusIconNone, // statusIcon
+    1,               // headphonesIcon
+    1,               // intervalSeconds
+    0,               // utf8Text
+};
+
+enum : unsigned char {
+  kEndOfText = 0x03,
+  kSettingBytes = 5,  // enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text
+};
+
+static char* CopyBytes(const char* bytes, size_t length) {
+  char* text = static_cast<char*>(malloc(length + 1));
+  if (text == nullptr) return nullptr;
+  memcpy(text, bytes, length);
+  text[length] = '\0';
+  return text;
+}
+
+// Takes ownership of text when it is not null. On an allocation failure the
+// previous text stays, so the template never goes missing once it was set.
+static bool StoreStatusFormat(char* text, PluginSettings* settings) {
+  if (text == nullptr) return false;
+  free(settings->statusFormat);
+  settings->statusFormat = text;
+  return true;
+}
+
+void ResetSettings(PluginSettings* settings) {
+  char* format = settings->statusFormat;
+  *settings = kDefaults;
+  settings->statusFormat = format;
+  StoreStatusFormat(CopyBytes(kDefaultStatusFormat, strlen(kDefaultStatusFormat)), settings);
+}
+
+bool ReplaceStatusFormat(const char* text, PluginSettings* settings) {
+  if (text == nullptr) text = "";
+  return StoreStatusFormat(CopyBytes(text, strlen(text)), settings);
+}
+
+void FreeSettings(PluginSettings* settings) {
+  free(settings->statusFormat);
+  settings->statusFormat = nullptr;
+}
+
+// Only a file this system did not write can hold other values. Flags become
+// 0 or 1, an unknown icon becomes none, and an interval the dialog cannot
+// enter becomes the default (a byte of 200 must never turn into a negative
+// or 200-second period).
+static void ClampSettingBytes(PluginSettings* settings) {
+  settings->enabled = settings->enabled != 0;
+  settings->headphonesIcon = settings->headphonesIcon != 0;
+  settings->utf8Text = settings->utf8Text != 0;
+  if (settings->statusIcon > kStatusIconIdle) settings->statusIcon = kStatusIconNone;
+  if (settings->intervalSeconds > kMaxIntervalSeconds) settings->intervalSeconds = kDefaults.intervalSeconds;
+}
+
+// Template bytes up to the first 0x03, then the five setting bytes. Without
+// a 0x03 in the bytes read, nothing in them can be trusted: all defaults. A
+// setting byte past the end keeps its default.
+void ParseSettingsBytes(const unsigned char* bytes, size_t size, PluginSettings* settings) {
+  ResetSettings(settings);
+  if (bytes == nullptr) return;
+  if (size > kSettingsReadSize) size = kSettingsReadSize;
+  const void* end = memchr(bytes, kEndOfText, size);
+  if (end == nullptr) return;
+  size_t textLength = static_cast<size_t>(static_cast<const unsigned char*>(end) - bytes);
+  StoreStatusFormat(CopyBytes(reinterpret_cast<const char*>(bytes), textLength), settings);
+
+  uint8_t* fields[kSettingBytes] = {&settings->enabled, &settings->statusIcon, &settings->headphonesIcon,
+                                    &settings->intervalSeconds, &settings->utf8Text};
+  for (size_t i = 0; i < kSettingBytes; ++i) {
+    size_t at = textLength + 1 + i;
+    if (at >= size) break;
+    *fields[i] = bytes[at];
+  }
+  ClampSettingBytes(settings);
+}
+
+void ReadSettings(FILE* file, PluginSettings* settings) {
+  unsigned char bytes[kSettingsReadSize];
+  size_t size = file != nullptr ? fread(bytes, 1, sizeof bytes, file) : 0;
+  ParseSettingsBytes(bytes, size, settings);
+}
+
+bool WriteSettings(const PluginSettings& settings, FILE* file) {
+  if (file == nullptr) return false;
+  const char* format = settings.statusFormat != nullptr ? settings.statusFormat : "";
+  size_t length = strlen(format);
+  const unsigned char tail[] = {kEndOfText,         settings.enabled,   settings.statusIcon, settings.headphonesIcon,
+                                settings.intervalSeconds, settings.utf8Text, 0x00};
+  if (fwrite(format, 1, length, file) != length) return false;
+  return fwrite(tail, 1, sizeof tail, file) == sizeof tail;
+}
+
+// The path is searched character by character: in a double-byte code page a
+// trail byte can be 0x5C, which is not a separator. Only the file name's
+// extension changes, so a dot in a folder name is left alone, and a name
+// without one gets ".ini" added.
+bool SettingsPathFromModulePath(const char* modulePath, char* path, size_t pathSize) {
+  if (path == nullptr || pathSize == 0) return false;
+  path[0] = '\0';
+  if (modulePath == nullptr) return false;
+
+  ptrdiff_t backslash = FindLastChar(modulePath, '\\');
+  ptrdiff_t slash = FindLastChar(modulePath, '/');
+  size_t nameStart = static_cast<size_t>((backslash > slash ? backslash : slash) + 1);
+  ptrdiff_t dot = FindLastChar(modulePath + nameStart, '.');
+
+  size_t keep;
+  const char* suffix;
+  if (dot >= 0) {
+    keep = nameStart + static_cast<size_t>(dot) + 1;
+    suffix = "ini";
+  } else {
+    keep = strlen(modulePath);
+    suffix = ".ini";
+  }
+  size_t suffixLength = strlen(suffix);
+  if (keep + suffixLength >= pathSize) return false;
+  memcpy(path, modulePath, keep);
+  memcpy(path + keep, suffix, suffixLength + 1);
+  return true;
+}
