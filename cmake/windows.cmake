@@ -29,6 +29,7 @@ target_link_libraries(tavrin_plugin PUBLIC tavrin_core ${TAVRIN_WIN_LIBS})
 add_library(gen_Tavrin SHARED
   src/resources/tavrin.rc
   src/resources/gen_Tavrin.def
+  src/host/allocation.cpp
 )
 set_target_properties(gen_Tavrin PROPERTIES PREFIX "" OUTPUT_NAME gen_Tavrin)
 target_link_libraries(gen_Tavrin PRIVATE tavrin_plugin)

@@ -14,3 +14,8 @@
 #define IDC_ENABLED 1008
 #define IDC_UTF8 1010
 #define IDC_INTERVAL 1009
+
+// Labels, lines and frames that nothing refers to.
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif

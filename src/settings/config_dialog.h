@@ -3,4 +3,7 @@
 
 #include <windows.h>
 
+// The product page the link control opens.
+extern const char kProductPageUrl[];
+
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
