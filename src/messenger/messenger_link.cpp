@@ -1,9 +1,117 @@
-// TODO: being written. Placeholder so the tree links.
+// Finding the messenger, asking it for the profile and sending it commands.
 #include "messenger/messenger_link.h"
 
+#include <stdlib.h>
+#include <string.h>
+
+#include "messenger/profile_reply.h"
+#include "platform/text.h"
+
+namespace {
+
+// The converted reply, at most 99 bytes and its zero byte.
+enum : int { kReplySize = 100 };
+
+// Converts a reply string to the ANSI code page. Returns false when it is
+// empty or its ANSI form does not fit whole: a shortened reply could name
+// another profile.
+bool ReplyToAnsi(BSTR reply, char* out, int outSize) {
+  out[0] = '\0';
+  UINT length = SysStringLen(reply);
+  if (length == 0 || length >= static_cast<UINT>(outSize)) return false;
+  int written = WideCharToMultiByte(CP_ACP, 0, reply, static_cast<int>(length), out, outSize - 1, nullptr, nullptr);
+  if (written <= 0) return false;
+  out[written] = '\0';
+  return true;
+}
+
+}  // namespace
+
 MessengerLink::MessengerLink()
-    : mainWindow(nullptr), profile(nullptr), automation(nullptr), channelId(0), channelAux(0), betaClient(0) {}
-MessengerLink::~MessengerLink() {}
-bool MessengerLink::IsReady() { return false; }
-const char* MessengerLink::QueryProfile() { return nullptr; }
-LRESULT MessengerLink::SendCommand(UINT, WPARAM, LPARAM) { return 0; }
+    : mainWindow(nullptr),
+      profile(nullptr),
+      automation(),
+      channelId(0),
+      channelAux(0),
+      betaClient(0),
+      publishing(false) {}
+
+MessengerLink::~MessengerLink() {
+  free(profile);
+  profile = nullptr;
+  SendCommand(WM_COMMAND, kClosingCommand, 0);
+  // automation releases its reference as a member.
+}
+
+bool MessengerLink::IsReady() {
+  // A link that was ready stays ready while the main window exists.
+  if (mainWindow != nullptr && IsWindow(mainWindow) && automation.Get() != nullptr) return true;
+  return FullCheck();
+}
+
+bool MessengerLink::FullCheck() {
+  mainWindow = FindWindowA("yahooBuddyMain", nullptr);
+  if (mainWindow == nullptr) return false;
+  HWND top = FindWindowExA(mainWindow, nullptr, "YTopWindow", nullptr);
+  if (top == nullptr || FindWindowExA(top, nullptr, "YDisconnectedWindow", nullptr) != nullptr) {
+    mainWindow = nullptr;  // running but signed out
+    return false;
+  }
+
+  char title[100];
+  title[0] = '\0';
+  GetWindowTextA(mainWindow, title, sizeof title);
+  betaClient = FindText(title, " (BETA)") >= 0 ? 1 : 0;
+
+  // Every full check starts a fresh object; the one held before is released
+  // first, so a failed creation leaves none.
+  HRESULT created = CoCreateInstance(CLSID_MessengerAutomation, nullptr, CLSCTX_LOCAL_SERVER,
+                                     IID_IMessengerAutomation, automation.ResetAndGetSlot());
+  if (created != S_OK) {
+    automation.Reset();
+    return false;
+  }
+  // Keep the object alive across the call even if a nested check replaces it.
+  ComRef<IMessengerAutomation> held(automation.Get());
+  OpenArgument zero = {};
+  return held->Open(zero, &channelId, &channelAux) == S_OK;
+}
+
+const char* MessengerLink::QueryProfile() {
+  if (!IsReady()) return nullptr;
+
+  ComRef<IMessengerAutomation> held(automation.Get());
+  VariantOwner request;
+  VariantOwner reply;
+  if (held->Query(channelId, kQueryProfileRequest, request.Get(), reply.Get(), &channelAux) != S_OK) return nullptr;
+
+  // Only a string reply is read as one.
+  BSTR text = reply.String();
+  if (text == nullptr) return nullptr;
+  char converted[kReplySize];
+  if (!ReplyToAnsi(text, converted, sizeof converted)) return nullptr;
+  char name[kReplySize];
+  if (!ParseProfileReply(converted, name, sizeof name)) return nullptr;
+
+  if (profile != nullptr && TextEquals(profile, name)) return profile;
+  size_t size = strlen(name) + 1;
+  char* copy = static_cast<char*>(malloc(size));
+  free(profile);
+  profile = copy;
+  if (profile == nullptr) return nullptr;
+  memcpy(profile, name, size);
+  return profile;
+}
+
+LRESULT MessengerLink::SendCommand(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!IsReady()) return 0;
+  // As synchronous as SendMessage for a responsive messenger, but bounded: a
+  // hung one costs the UI thread at most the timeout, and nothing once it is
+  // known to be hung.
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutA(mainWindow, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kCommandTimeoutMs,
+                          &result) == 0) {
+    return 0;
+  }
+  return static_cast<LRESULT>(result);
+}

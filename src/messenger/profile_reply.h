@@ -6,5 +6,6 @@
 
 // Copies the second field of reply (already in the ANSI code page) into name.
 // Returns false, with name an empty text, when the reply lacks two 0x04
-// separators or the name does not fit nameSize.
+// separators, or the name is empty, holds a backslash or does not fit
+// nameSize: such a name cannot address the profile's registry key.
 bool ParseProfileReply(const char* reply, char* name, size_t nameSize);

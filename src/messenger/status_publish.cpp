@@ -1,5 +1,74 @@
-// TODO: being written. Placeholder so the tree links.
+// Handing a status text over as the messenger's custom message number 4.
 #include "messenger/messenger_link.h"
 
-void MessengerLink::PublishStatus(const char*, const PluginSettings&) {}
-void MessengerLink::ApplyCustomStatus(const char*, size_t) {}
+#include <string.h>
+
+#include "messenger/status_record.h"
+
+namespace {
+
+const char kProfilesKey[] = "Software\\Yahoo\\Pager\\profiles\\";
+const char kCustomMessagesKey[] = "\\Custom Msgs";
+enum : size_t { kKeyPathSize = 256 };
+
+// The profile's custom-message key path. Returns false when it does not fit.
+bool BuildKeyPath(const char* profile, char* path, size_t pathSize) {
+  size_t prefix = sizeof kProfilesKey - 1;
+  size_t name = strlen(profile);
+  size_t suffix = sizeof kCustomMessagesKey - 1;
+  if (prefix + name + suffix >= pathSize) return false;
+  memcpy(path, kProfilesKey, prefix);
+  memcpy(path + prefix, profile, name);
+  memcpy(path + prefix + name, kCustomMessagesKey, suffix + 1);
+  return true;
+}
+
+// Clears a flag when the scope ends, whichever way it ends.
+class ScopedFlag {
+ public:
+  explicit ScopedFlag(bool* flag) : flag(flag) { *flag = true; }
+  ~ScopedFlag() { *flag = false; }
+
+ private:
+  bool* flag;
+};
+
+}  // namespace
+
+void MessengerLink::PublishStatus(const char* text, const PluginSettings& settings) {
+  if (publishing || text == nullptr) return;
+  ScopedFlag busy(&publishing);
+  if (!IsReady()) return;
+
+  RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon};
+  char record[kStatusRecordSize];
+  int length = BuildStatusRecord(text, options, record, sizeof record);
+  if (length < 0) return;
+  ApplyCustomStatus(record, static_cast<size_t>(length));
+}
+
+void MessengerLink::ApplyCustomStatus(const char* record, size_t recordLength) {
+  const char* name = QueryProfile();
+  if (name == nullptr) return;
+  // Built at once: the profile text is not used across the waits below.
+  char keyPath[kKeyPathSize];
+  if (!BuildKeyPath(name, keyPath, sizeof keyPath)) return;
+
+  // The messenger owns the key; it is never created here.
+  RegistryKey key;
+  if (!key.Open(HKEY_CURRENT_USER, keyPath, KEY_WRITE)) return;
+
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(record);
+  DWORD size = static_cast<DWORD>(recordLength + 1);
+  RegSetValueExA(key.Get(), "4", 0, REG_BINARY, bytes, size);
+  RegSetValueExA(key.Get(), "4_bin", 0, REG_BINARY, bytes, size);
+  DWORD doNotDisturb = 0;
+  RegSetValueExA(key.Get(), "4_DND", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&doNotDisturb),
+                 sizeof doNotDisturb);
+
+  // Returns once the messenger has read the values (or the wait ran out).
+  SendCommand(WM_COMMAND, kApplyCustomStatusCommand + betaClient, 0);
+
+  const char* const temporaries[] = {"1_bin", "1", "4", "4_bin"};
+  for (const char* value : temporaries) RegDeleteValueA(key.Get(), value);
+}

@@ -1,1 +1,129 @@
-// TODO: being written
+// The messenger's custom-message record, built in a caller's fixed buffer.
+#include "messenger/status_record.h"
+
+#include <string.h>
+
+#include "platform/text.h"
+
+namespace {
+
+const char kSeparator[] = "\xC0\x80";
+const char kHeadphonesStatus[] = "YSTATUS=2\tu\t0\ts\t0\tp\t1\tm\t59\td\t0";
+
+// The icon and headphones groups: at most 2+2+2+3 and 45 bytes.
+enum : size_t { kGroupsSize = 64 };
+
+// Appends to a fixed buffer; an append that would not fit (zero byte
+// included) is refused and marks the writer as failed.
+struct BoundedWriter {
+  char* out;
+  size_t size;
+  size_t length;
+  bool failed;
+
+  void Append(const char* bytes, size_t count) {
+    if (failed || count >= size - length) {
+      failed = true;
+      return;
+    }
+    memcpy(out + length, bytes, count);
+    length += count;
+    out[length] = '\0';
+  }
+  void AppendText(const char* text) { Append(text, strlen(text)); }
+  void AppendDecimal(unsigned value) {
+    char digits[10];
+    size_t count = 0;
+    do {
+      digits[sizeof digits - 1 - count] = static_cast<char>('0' + value % 10);
+      value /= 10;
+      ++count;
+    } while (value != 0);
+    Append(digits + sizeof digits - count, count);
+  }
+};
+
+// The groups that follow the text, in their fixed order: status icon, then headphones.
+bool BuildGroups(const RecordOptions& options, char* groups, size_t groupsSize, size_t* length) {
+  BoundedWriter writer{groups, groupsSize, 0, false};
+  groups[0] = '\0';
+  if (options.statusIcon != 0) {
+    writer.AppendText(kSeparator);
+    writer.AppendDecimal(47);
+    writer.AppendText(kSeparator);
+    writer.AppendDecimal(options.statusIcon);
+  }
+  if (options.headphonesIcon != 0) {
+    writer.AppendText(kSeparator);
+    writer.AppendDecimal(184);
+    writer.AppendText(kSeparator);
+    writer.AppendText(kHeadphonesStatus);
+    writer.AppendText(kSeparator);
+    writer.AppendDecimal(187);
+    writer.AppendText(kSeparator);
+    writer.AppendDecimal(2);
+  }
+  *length = writer.length;
+  return !writer.failed;
+}
+
+bool IsUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+// Length of the longest prefix of a UTF-8 text, at most maxBytes, that does
+// not end inside a multibyte sequence.
+size_t FitUtf8(const char* text, size_t length, size_t maxBytes) {
+  if (length <= maxBytes) return length;
+  size_t cut = maxBytes;
+  while (cut > 0 && IsUtf8Continuation(text[cut])) --cut;
+  return cut;
+}
+
+// Copies the text, in the record's encoding, shortened at a character
+// boundary to at most maxBytes. Returns the bytes written, or -1.
+int WriteText(const char* text, bool utf8, char* out, size_t maxBytes) {
+  if (!utf8) {
+    size_t length = FitText(text, maxBytes);
+    memcpy(out, text, length);
+    return static_cast<int>(length);
+  }
+  // A character's UTF-8 form is no shorter than its ANSI form (and at most
+  // three bytes per ANSI byte), so a prefix of maxBytes ANSI bytes holds all
+  // that can fit; the UTF-8 result is then cut to maxBytes itself.
+  char ansi[kStatusRecordSize];
+  if (maxBytes >= sizeof ansi) maxBytes = sizeof ansi - 1;
+  size_t ansiLength = FitText(text, maxBytes);
+  memcpy(ansi, text, ansiLength);
+  ansi[ansiLength] = '\0';
+
+  char converted[3 * kStatusRecordSize + 1];
+  int convertedLength = AnsiToUtf8(ansi, converted, sizeof converted);
+  if (convertedLength < 0) return -1;
+  size_t length = FitUtf8(converted, static_cast<size_t>(convertedLength), maxBytes);
+  memcpy(out, converted, length);
+  return static_cast<int>(length);
+}
+
+}  // namespace
+
+int BuildStatusRecord(const char* text, const RecordOptions& options, char* record, size_t recordSize) {
+  if (record == nullptr || recordSize == 0) return -1;
+  record[0] = '\0';
+  if (text == nullptr) return -1;
+
+  char groups[kGroupsSize];
+  size_t groupsLength = 0;
+  if (!BuildGroups(options, groups, sizeof groups, &groupsLength)) return -1;
+  if (groupsLength + 1 > recordSize) return -1;
+
+  // The text gives way to the groups: it is shortened so that they and the
+  // zero byte always fit.
+  int textLength = WriteText(text, options.utf8Text != 0, record, recordSize - groupsLength - 1);
+  if (textLength < 0) {
+    record[0] = '\0';
+    return -1;
+  }
+  memcpy(record + textLength, groups, groupsLength);
+  size_t length = static_cast<size_t>(textLength) + groupsLength;
+  record[length] = '\0';
+  return static_cast<int>(length);
+}

@@ -14,6 +14,9 @@ struct RecordOptions {
   uint8_t headphonesIcon;
 };
 
-// Builds the record for text into record (recordSize bytes). Returns its
-// length without the zero byte, or -1 when nothing usable could be built.
+// Builds the record for text into record (recordSize bytes). The text, in
+// UTF-8 when utf8Text is set, is shortened at a character boundary so that the
+// groups and the zero byte always fit; nothing is written past
+// record[recordSize - 1]. Returns the length without the zero byte, or -1
+// (record an empty text) when the groups do not fit or the conversion fails.
 int BuildStatusRecord(const char* text, const RecordOptions& options, char* record, size_t recordSize);
