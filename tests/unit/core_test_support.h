@@ -1,0 +1,70 @@
+// Helpers shared by the portable core's tests: a scripted host, the modelled
+// code page, and canary bytes around buffers the code under test fills.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
+
+#include "composer/track_fields.h"
+#include "platform/text_portable.h"
+
+// A host that answers the query requests from plain fields and counts what
+// was asked.
+struct FakeHost {
+  int32_t playlistPosition = 2;
+  const char* title = "Some Artist - Some Song";  // null: the host has no title
+  int32_t positionMs = 61000;
+  int32_t lengthSeconds = 245;
+  int32_t sampleRate = 44;
+  int32_t bitrate = 192;
+  int32_t listLength = 12;
+  intptr_t numericHighBits = 0;  // added to every numeric answer (64-bit only)
+  int listLengthQueries = 0;     // asked only when the title changed
+  int titleQueries = 0;
+};
+
+inline FakeHost* g_fakeHost = nullptr;
+
+inline intptr_t FakeQuery(intptr_t wParam, intptr_t request) {
+  FakeHost& host = *g_fakeHost;
+  int32_t answer = 0;
+  switch (request) {
+    case kRequestPlaylistPosition: answer = host.playlistPosition; break;
+    case kRequestEntryTitle: ++host.titleQueries; return reinterpret_cast<intptr_t>(host.title);
+    case kRequestPlaybackTime: answer = wParam == 1 ? host.lengthSeconds : host.positionMs; break;
+    case kRequestStreamInfo: answer = wParam == 1 ? host.bitrate : host.sampleRate; break;
+    case kRequestPlaylistLength: ++host.listLengthQueries; answer = host.listLength; break;
+    default: return 0;
+  }
+  return static_cast<intptr_t>(answer) + host.numericHighBits;
+}
+
+// Points the fake query at host for the lifetime of this object.
+struct FakeHostScope {
+  explicit FakeHostScope(FakeHost* host) { g_fakeHost = host; }
+  ~FakeHostScope() { g_fakeHost = nullptr; }
+};
+
+// Models code page 932 (or another) for the lifetime of this object.
+struct CodePageScope {
+  explicit CodePageScope(unsigned codePage) { SetModelCodePage(codePage); }
+  ~CodePageScope() { SetModelCodePage(1252); }
+};
+
+// T between two canary blocks; every byte starts as 0xCD.
+enum : unsigned char { kCanaryByte = 0xCD };
+template <typename T>
+struct Guarded {
+  unsigned char before[64];
+  T value;
+  unsigned char after[64];
+
+  Guarded() { memset(static_cast<void*>(this), kCanaryByte, sizeof *this); }
+  bool CanariesIntact() const {
+    for (size_t i = 0; i < sizeof before; ++i) {
+      if (before[i] != kCanaryByte || after[i] != kCanaryByte) return false;
+    }
+    return true;
+  }
+};

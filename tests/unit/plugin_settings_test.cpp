@@ -1,0 +1,176 @@
+// The settings record's file bytes, their round trips, and the settings path.
+#include "settings/plugin_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core_test_support.h"
+
+namespace {
+
+// A record that frees its template.
+struct Settings {
+  PluginSettings value = {};
+  ~Settings() { FreeSettings(&value); }
+};
+
+std::string Hex(const std::string& bytes) {
+  std::string hex;
+  char digits[4];
+  for (unsigned char byte : bytes) {
+    snprintf(digits, sizeof digits, "%02X ", byte);
+    hex += digits;
+  }
+  return hex;
+}
+
+void Parse(const std::string& bytes, PluginSettings* settings) {
+  ParseSettingsBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), settings);
+}
+
+std::string Saved(const PluginSettings& settings) {
+  FILE* file = tmpfile();
+  EXPECT_NE(nullptr, file);
+  EXPECT_TRUE(WriteSettings(settings, file));
+  rewind(file);
+  char bytes[1024];
+  size_t size = fread(bytes, 1, sizeof bytes, file);
+  fclose(file);
+  return std::string(bytes, size);
+}
+
+// statusFormat, enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text.
+std::string Describe(const PluginSettings& s) {
+  return "'" + std::string(s.statusFormat != nullptr ? s.statusFormat : "(null)") + "' " +
+         std::to_string(s.enabled) + std::to_string(s.statusIcon) + std::to_string(s.headphonesIcon) + " " +
+         std::to_string(s.intervalSeconds) + " " + std::to_string(s.utf8Text);
+}
+
+const char kDefaultsDescribed[] = "'$A - $T ($D) $P' 101 1 0";
+
+TEST(PluginSettings, DefaultsAreWrittenAsTheTwentyTwoBytes) {
+  Settings settings;
+  ResetSettings(&settings.value);
+  EXPECT_EQ(kDefaultsDescribed, Describe(settings.value));
+  EXPECT_EQ(Hex(std::string("$A - $T ($D) $P\x03\x01\x00\x01\x01\x00\x00", 22)), Hex(Saved(settings.value)));
+}
+
+struct ParseCase {
+  const char* name;
+  std::string bytes;
+  std::string described;
+};
+
+TEST(PluginSettings, ParsesFileBytes) {
+  const ParseCase cases[] = {
+      {"written by the dialog", std::string("Now: $T\x03\x00\x02\x00\x05\x01\x00", 14), "'Now: $T' 020 5 1"},
+      {"empty template", std::string("\x03\x01\x01\x01\x00\x00\x00", 7), "'' 111 0 0"},
+      {"two lines", std::string("$A\r\n$T\x03\x01\x00\x01\x01\x00\x00", 13), "'$A\r\n$T' 101 1 0"},
+      {"no final zero", std::string("x\x03\x01\x00\x01\x01\x00", 7), "'x' 101 1 0"},
+      {"settings cut short", std::string("abc\x03\x00\x02", 6), "'abc' 021 1 0"},
+      {"only the end of text", std::string("abc\x03", 4), "'abc' 101 1 0"},
+      {"no end of text", std::string("just some text"), kDefaultsDescribed},
+      {"nothing", std::string(), kDefaultsDescribed},
+      {"out of range", std::string("x\x03\x07\x03\xFF\x64\x02\x00", 8), "'x' 101 1 1"},
+      {"interval 200", std::string("x\x03\x01\x00\x01\xC8\x00\x00", 8), "'x' 101 1 0"},
+      {"interval 99", std::string("x\x03\x01\x02\x01\x63\x00\x00", 8), "'x' 121 99 0"},
+      {"interval 0", std::string("x\x03\x01\x01\x01\x00\x00\x00", 8), "'x' 111 0 0"},
+      {"zero byte in the template", std::string("a\0b\x03\x01\x00\x01\x01\x00\x00", 10), "'a' 101 1 0"},
+      // Only the first 512 bytes are read: the setting bytes after them keep their defaults.
+      {"end of text at byte 511", std::string(511, 't') + std::string("\x03\x00", 2),
+       "'" + std::string(511, 't') + "' 101 1 0"},
+      {"end of text at byte 512", std::string(512, 't') + std::string("\x03\x00\x00\x00\x00\x00\x00", 7),
+       kDefaultsDescribed},
+  };
+  for (const ParseCase& c : cases) {
+    Settings settings;
+    Parse(c.bytes, &settings.value);
+    EXPECT_EQ(c.described, Describe(settings.value)) << c.name;
+  }
+}
+
+TEST(PluginSettings, ASavedTemplateHoldingTheEndOfTextIsCutThere) {
+  Settings saved;
+  ResetSettings(&saved.value);
+  ReplaceStatusFormat("ab\x03" "cd", &saved.value);
+  std::string bytes = Saved(saved.value);
+  EXPECT_EQ(Hex(std::string("ab\x03" "cd\x03\x01\x00\x01\x01\x00\x00", 12)), Hex(bytes));
+  // The bytes after the first 0x03 are read as settings: 'c', 'd', 0x03, 0x01, 0x00.
+  Settings loaded;
+  Parse(bytes, &loaded.value);
+  EXPECT_EQ("'ab' 101 1 0", Describe(loaded.value));
+}
+
+TEST(PluginSettings, SaveAndLoadRoundTrip) {
+  const PluginSettings cases[] = {
+      {const_cast<char*>("$A - $T ($D) $P"), 1, 0, 1, 1, 0},
+      {const_cast<char*>("Line one\r\nLine two $P"), 0, 2, 0, 99, 1},
+      {const_cast<char*>(""), 1, 1, 1, 0, 0},
+  };
+  for (const PluginSettings& original : cases) {
+    FILE* file = tmpfile();
+    ASSERT_NE(nullptr, file);
+    ASSERT_TRUE(WriteSettings(original, file));
+    rewind(file);
+    Settings loaded;
+    ReadSettings(file, &loaded.value);
+    fclose(file);
+    EXPECT_EQ(Describe(original), Describe(loaded.value));
+  }
+}
+
+TEST(PluginSettings, ReportsAFailedWrite) {
+  FILE* readOnly = fopen("/dev/null", "rb");
+  ASSERT_NE(nullptr, readOnly);
+  Settings settings;
+  ResetSettings(&settings.value);
+  EXPECT_FALSE(WriteSettings(settings.value, readOnly));
+  fclose(readOnly);
+  EXPECT_FALSE(WriteSettings(settings.value, nullptr));
+}
+
+TEST(PluginSettings, AReplacedTemplateReplacesTheOldOne) {
+  Settings settings;
+  ResetSettings(&settings.value);
+  EXPECT_TRUE(ReplaceStatusFormat("new $A", &settings.value));
+  EXPECT_STREQ("new $A", settings.value.statusFormat);
+  ResetSettings(&settings.value);
+  EXPECT_STREQ(kDefaultStatusFormat, settings.value.statusFormat);
+}
+
+struct PathCase {
+  unsigned codePage;
+  std::string modulePath;
+  std::string expected;  // "(none)": does not fit
+};
+
+TEST(SettingsPath, ReplacesTheFileNamesExtension) {
+  const PathCase cases[] = {
+      {1252, "C:\\Players\\Plugins\\gen_Tavrin.dll", "C:\\Players\\Plugins\\gen_Tavrin.ini"},
+      {1252, "C:\\My.Dir\\gen_Tavrin", "C:\\My.Dir\\gen_Tavrin.ini"},
+      {1252, "C:/My.Dir/gen_Tavrin", "C:/My.Dir/gen_Tavrin.ini"},
+      {1252, "C:\\Plugins\\gen.Tavrin.dll", "C:\\Plugins\\gen.Tavrin.ini"},
+      {1252, "C:\\Plugins\\gen_Tavrin.", "C:\\Plugins\\gen_Tavrin.ini"},
+      {1252, "gen_Tavrin.dll", "gen_Tavrin.ini"},
+      {1252, "", ".ini"},
+      // 0x95 0x5C is one character in 932; its trail byte is not a separator.
+      {932, "C:\\Dir\\gen.d\x95\\x", "C:\\Dir\\gen.ini"},
+      {1252, "C:\\Dir\\gen.d\x95\\x", "C:\\Dir\\gen.d\x95\\x.ini"},
+      {1252, std::string(255, 'p'), std::string(255, 'p') + ".ini"},  // 259 bytes and the zero
+      {1252, std::string(256, 'p'), "(none)"},
+      {1252, std::string(255, 'p') + ".d", std::string(255, 'p') + ".ini"},
+      {1252, std::string(256, 'p') + ".d", "(none)"},
+  };
+  for (const PathCase& c : cases) {
+    CodePageScope codePage(c.codePage);
+    unsigned char path[kSettingsPathSize + 16];
+    memset(path, kCanaryByte, sizeof path);
+    bool fits = SettingsPathFromModulePath(c.modulePath.c_str(), reinterpret_cast<char*>(path), kSettingsPathSize);
+    EXPECT_EQ(c.expected != "(none)", fits) << c.modulePath;
+    EXPECT_EQ(fits ? c.expected : "", reinterpret_cast<char*>(path)) << c.modulePath;
+    for (size_t i = kSettingsPathSize; i < sizeof path; ++i) ASSERT_EQ(kCanaryByte, path[i]) << c.modulePath;
+  }
+}
+
+}  // namespace

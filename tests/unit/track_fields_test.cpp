@@ -1,0 +1,213 @@
+// Track fields from the host's answers: the title split, the length and the
+// progress bar, when fields refresh, and the bounds of every buffer.
+#include "composer/track_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <limits.h>
+
+#include <string>
+
+#include "core_test_support.h"
+
+namespace {
+
+class TrackFieldsTest : public ::testing::Test {
+ protected:
+  TrackFieldsTest() : scope_(&host_) { memset(&guarded_.value, 0, sizeof guarded_.value); }
+  void TearDown() override { EXPECT_TRUE(guarded_.CanariesIntact()); }
+
+  void Refresh() { RefreshTrackFields(FakeQuery, &fields()); }
+  TrackFields& fields() { return guarded_.value; }
+  std::string TitlePart() { return fields().titlePart != nullptr ? fields().titlePart : "(none)"; }
+
+  FakeHost host_;
+  FakeHostScope scope_;
+  Guarded<TrackFields> guarded_;
+};
+
+struct SplitCase {
+  const char* title;
+  const char* artist;
+  const char* titlePart;  // "(none)": no title part
+};
+
+TEST_F(TrackFieldsTest, SplitsTheTitleAtTheFirstSeparator) {
+  const SplitCase cases[] = {
+      {"Some Artist - Some Song", "Some Artist", "Some Song"},
+      {"Artist   -   Song", "Artist", "Song"},
+      {"Alpha-Beta - Gamma", "Alpha-Beta", "Gamma"},  // "- " before a lone "-"
+      {" - Song", "", "Song"},
+      {"   - Song", "", "Song"},
+      {"Artist - ", "Artist", ""},
+      {"A - B - C", "A", "B - C"},
+      {"Artist-Song", "Artist", "Song"},
+      {"-Song", "-Song", "-Song"},                      // a leading hyphen does not split
+      {"- Song", "- Song", "- Song"},
+      {"Instrumental", "Instrumental", "(none)"},
+      {"Tab\t- Song", "Tab\t", "Song"},                 // only spaces are trimmed
+      {"Prebuffering : 10%", "[Buffering...]", "(none)"},
+      {"Radio [Buffer: 45%] - Live", "[Buffering...]", "(none)"},
+      {"[Buffer:45%]", "[Buffer:45%]", "(none)"},        // the marker ends in a space
+  };
+  for (const SplitCase& c : cases) {
+    host_.title = c.title;
+    Refresh();
+    EXPECT_STREQ(c.artist, fields().songText) << c.title;
+    EXPECT_EQ(c.titlePart, TitlePart()) << c.title;
+  }
+}
+
+struct LengthCase {
+  int32_t seconds;
+  const char* text;
+};
+
+TEST_F(TrackFieldsTest, FormatsTheLength) {
+  const LengthCase cases[] = {
+      {245, "4:05"},    {59, "0:59"},       {0, "0:00"},          {3599, "59:59"},
+      {3600, "1:00:00"}, {3725, "1:02:05"}, {-1, ""},             {INT_MAX, "596523:14:07"},
+  };
+  int title = 0;
+  for (const LengthCase& c : cases) {
+    std::string distinct = "title " + std::to_string(title++);  // each case is a title change
+    host_.title = distinct.c_str();
+    host_.lengthSeconds = c.seconds;
+    Refresh();
+    EXPECT_STREQ(c.text, fields().lengthText) << c.seconds;
+  }
+}
+
+struct BarCase {
+  int32_t lengthSeconds;
+  int32_t positionMs;
+  const char* bar;
+};
+
+TEST_F(TrackFieldsTest, DrawsTheBarInsideItsTwelveCharacters) {
+  const BarCase cases[] = {
+      {245, 61000, "[--|-------]"},
+      {245, 0, "[|---------]"},
+      {245, 999, "[|---------]"},     // whole seconds first
+      {245, 245000, "[----------|"},  // cell 10 takes the closing bracket
+      {245, 269000, "[----------|"},  // just under 1.1 times the length
+      {245, 269500, "[----------|"},
+      {245, 300000, "[----------|"},  // past cell 10: held at the end
+      {245, -30000, "[|---------]"},  // cell -1: held at the start
+      {1, INT_MAX, "[----------|"},
+      {1, INT_MIN, "[|---------]"},
+      {INT_MAX, INT_MAX, "[|---------]"},
+      {0, 61000, ""},
+      {-1, 61000, ""},
+      {INT_MIN, 0, ""},
+  };
+  for (const BarCase& c : cases) {
+    host_.lengthSeconds = c.lengthSeconds;
+    host_.positionMs = c.positionMs;
+    Refresh();
+    EXPECT_STREQ(c.bar, fields().progressText) << c.lengthSeconds << " s at " << c.positionMs << " ms";
+  }
+}
+
+TEST_F(TrackFieldsTest, RefreshesTheOtherFieldsOnlyOnATitleChange) {
+  host_.playlistPosition = 0;
+  Refresh();
+  EXPECT_STREQ("1", fields().positionText);
+  EXPECT_STREQ("192kbps", fields().bitrateText);
+  EXPECT_STREQ("44kHz", fields().sampleRateText);
+  EXPECT_STREQ("12", fields().listLengthText);
+
+  // Same title at another position with another bitrate: only the bar moves.
+  host_.playlistPosition = 5;
+  host_.bitrate = 128;
+  host_.positionMs = 0;
+  Refresh();
+  EXPECT_STREQ("1", fields().positionText);
+  EXPECT_STREQ("192kbps", fields().bitrateText);
+  EXPECT_STREQ("[|---------]", fields().progressText);
+  EXPECT_EQ(1, host_.listLengthQueries);
+
+  host_.title = "Other - Song";
+  Refresh();
+  EXPECT_STREQ("6", fields().positionText);
+  EXPECT_STREQ("128kbps", fields().bitrateText);
+  EXPECT_EQ(2, host_.listLengthQueries);
+}
+
+TEST_F(TrackFieldsTest, BufferingTitlesAreOneTitle) {
+  host_.title = "Prebuffering : 10%";
+  Refresh();
+  host_.title = "[Buffer: 90%]";
+  Refresh();
+  EXPECT_EQ(1, host_.listLengthQueries);
+  host_.title = "Some Artist - Some Song";  // buffering ended: a change
+  Refresh();
+  EXPECT_EQ(2, host_.listLengthQueries);
+  EXPECT_STREQ("Some Song", fields().titlePart);
+}
+
+TEST_F(TrackFieldsTest, AMissingTitleReadsAsEmpty) {
+  host_.title = nullptr;
+  Refresh();  // equals the empty last title: nothing refreshes
+  EXPECT_EQ(0, host_.listLengthQueries);
+  EXPECT_STREQ("[--|-------]", fields().progressText);
+
+  host_.title = "Artist - Song";
+  Refresh();
+  host_.title = nullptr;
+  Refresh();
+  EXPECT_EQ(2, host_.listLengthQueries);
+  EXPECT_STREQ("", fields().songText);
+  EXPECT_EQ(nullptr, fields().titlePart);
+}
+
+TEST_F(TrackFieldsTest, UsesTheLow32BitsOfNumericAnswers) {
+  if (sizeof(intptr_t) < 8) GTEST_SKIP() << "no high bits on a 32-bit build";
+  host_.numericHighBits = intptr_t{1} << 32;
+  host_.playlistPosition = INT_MAX;
+  Refresh();
+  EXPECT_STREQ("2147483648", fields().positionText);  // position + 1 without overflow
+  EXPECT_STREQ("4:05", fields().lengthText);
+  EXPECT_STREQ("192kbps", fields().bitrateText);
+  EXPECT_STREQ("[--|-------]", fields().progressText);
+}
+
+TEST_F(TrackFieldsTest, ExtremeAnswersStayInsideTheirTexts) {
+  host_.playlistPosition = INT_MIN;
+  host_.lengthSeconds = INT_MIN;
+  host_.bitrate = INT_MIN;
+  host_.sampleRate = INT_MIN;
+  host_.listLength = INT_MIN;
+  Refresh();
+  EXPECT_STREQ("-2147483647", fields().positionText);
+  EXPECT_STREQ("-2147483648kbps", fields().bitrateText);
+  EXPECT_STREQ("-2147483648kHz", fields().sampleRateText);
+  EXPECT_STREQ("-2147483648", fields().listLengthText);
+  EXPECT_LT(strlen(fields().lengthText), size_t{kNumberTextSize});
+}
+
+TEST_F(TrackFieldsTest, ALongTitleIsCutAndComparedInItsCutForm) {
+  std::string title(300, 'x');
+  title[100] = '-';
+  host_.title = title.c_str();
+  Refresh();
+  EXPECT_EQ(std::string(259, 'x').replace(100, 1, "-"), fields().lastTitle);
+  EXPECT_EQ(std::string(100, 'x'), fields().songText);
+  EXPECT_EQ(158u, strlen(fields().titlePart));
+
+  title[280] = 'y';  // differs only beyond the cut: the same title
+  Refresh();
+  EXPECT_EQ(1, host_.listLengthQueries);
+}
+
+TEST_F(TrackFieldsTest, ALongTitleIsCutAtACharacterBoundary) {
+  CodePageScope codePage(932);
+  std::string title;
+  while (title.size() < 300) title += "\x82\xA0";
+  host_.title = title.c_str();
+  Refresh();
+  EXPECT_EQ(258u, strlen(fields().lastTitle));
+  EXPECT_EQ(258u, strlen(fields().songText));
+}
+
+}  // namespace
