@@ -1,0 +1,45 @@
+// The stand-in messenger: shared pieces of its few source files.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <string>
+
+enum class AutomationMode { Ok, CreateFails, OpenFails, QueryFails, NonBstr, LongReply };
+
+struct Options {
+  std::wstring profile = L"someone";
+  bool signedOut = false;
+  bool beta = false;
+  bool profileKey = true;
+  bool keepKey = false;
+  AutomationMode automation = AutomationMode::Ok;
+  const char* automationName = "ok";
+  bool hung = false;
+  DWORD hungSeconds = 0;  // 0: for the rest of its life
+  std::wstring logPath;
+  std::wstring readyEvent;
+};
+
+// log.cpp: one line per event to stdout and, if opened, to the log file.
+void OpenLogFile(const std::wstring& path);
+void CloseLogFile();
+void LogLine(const std::string& line);  // any thread
+std::string Utf8(const std::wstring& text);
+std::string Hex(const std::string& bytes);
+
+// automation_server.cpp: the COM local server (call on an MTA thread).
+bool StartAutomation(const Options& options);
+void StopAutomation();
+
+// record.cpp: reads the values the plug-in handed over and describes them.
+struct RecordReport {
+  std::string logLine;       // "record ..." (test-comparable)
+  std::string shownLine;     // "shown ..." (for people)
+  std::wstring displayText;  // for the main window
+};
+RecordReport ReadRecord(const std::wstring& keyPath);
+std::wstring ProfileKeyPath(const std::wstring& profile);
+std::wstring ProfileRootPath(const std::wstring& profile);
