@@ -18,7 +18,7 @@ ptrdiff_t FindText(const char* text, const char* needle) {
   if (needleLength == 0) return 0;
   // Only character starts are tried, so a match never begins on a trail byte.
   for (const char* p = text; *p != '\0'; p = NextChar(p)) {
-    if (strncmp(p, needle, needleLength) == 0) return p - text;
+    if (*p == *needle && strncmp(p, needle, needleLength) == 0) return p - text;
   }
   return -1;
 }
