@@ -1,0 +1,290 @@
+// standin_player: plays the host for a general-purpose plug-in. Loads the
+// plug-in, plays a scripted playlist on a fast clock while the plug-in ticks,
+// optionally opens its settings dialog (for a screenshot), stops it, and
+// prints a timeline. Options: README.md.
+#include "standin_player.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using standin::EventKind;
+using standin::PlaybackState;
+using standin::ScriptEvent;
+using standin::StandInPlayer;
+
+const char kUsage[] =
+    "usage: standin_player [--plugin=PATH] [--script=FILE] [--speed=X] [--configure-at=MS]\n"
+    "         [--screenshot-dir=DIR] [--dialog-seconds=N] [--messenger-log=FILE] [--print-queries]\n"
+    "         [--max-seconds=N]\n";
+
+struct Options {
+  std::wstring plugin;
+  std::wstring script;  // empty: the built-in playlist
+  double speed = 20;
+  long long configureAtMs = -1;
+  std::wstring screenshotDir;
+  double dialogSeconds = 2;
+  std::wstring messengerLog;
+  bool printQueries = false;
+  double maxSeconds = 120;
+};
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+bool ParseOptions(Options* options) {
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (arguments == nullptr) return false;
+  bool good = true;
+  for (int i = 1; i < count && good; ++i) {
+    const std::wstring argument = arguments[i];
+    const size_t equals = argument.find(L'=');
+    const std::wstring name = argument.substr(0, equals);
+    const std::wstring value = equals == std::wstring::npos ? std::wstring() : argument.substr(equals + 1);
+    if (name == L"--plugin") options->plugin = value;
+    else if (name == L"--script") options->script = value;
+    else if (name == L"--speed") options->speed = _wtof(value.c_str());
+    else if (name == L"--configure-at") options->configureAtMs = _wtoi64(value.c_str());
+    else if (name == L"--screenshot-dir") options->screenshotDir = value;
+    else if (name == L"--dialog-seconds") options->dialogSeconds = _wtof(value.c_str());
+    else if (name == L"--messenger-log") options->messengerLog = value;
+    else if (name == L"--print-queries") options->printQueries = true;
+    else if (name == L"--max-seconds") options->maxSeconds = _wtof(value.c_str());
+    else good = false;
+  }
+  LocalFree(arguments);
+  if (options->plugin.empty()) options->plugin = standin::ProgramDirectory() + L"gen_Tavrin.dll";
+  return good && options->speed > 0;
+}
+
+// The timeline: seconds since the start, who, what.
+StandInPlayer* g_player = nullptr;
+
+void Say(const char* who, const std::string& what) {
+  const double seconds = static_cast<double>(g_player->RealUs()) / 1e6;
+  printf("%7.2fs  %-9s  %s\n", seconds, who, what.c_str());
+  fflush(stdout);
+}
+
+std::string Describe(const ScriptEvent& event, const PlaybackState& after, size_t entries) {
+  switch (event.kind) {
+    case EventKind::Play:
+      return "plays " + std::to_string(event.entry + 1) + "/" + std::to_string(entries) + " \"" + after.title +
+             "\" from " + standin::FormatPosition(event.positionMs);
+    case EventKind::Seek:
+      return "seeks to " + standin::FormatPosition(event.positionMs);
+    case EventKind::Title:
+      return "stream title \"" + event.title + "\"";
+    case EventKind::TitleClear:
+      return "stream title back to \"" + after.title + "\"";
+    case EventKind::End:
+      return "stops playing";
+  }
+  return std::string();
+}
+
+// Prints the lines the stand-in messenger appended to its log since last time.
+class MessengerLogTail {
+ public:
+  explicit MessengerLogTail(const std::wstring& path) : path(path) {}
+  void PrintNew() {
+    if (path.empty()) return;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(file, &size);
+    if (size.QuadPart > offset) {
+      std::string bytes(static_cast<size_t>(size.QuadPart - offset), '\0');
+      LARGE_INTEGER at;
+      at.QuadPart = offset;
+      SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+      DWORD read = 0;
+      ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+      bytes.resize(read);
+      pending += bytes;
+      offset += read;
+    }
+    CloseHandle(file);
+    for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+      std::string line = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      Say("messenger", line);
+    }
+  }
+
+ private:
+  std::wstring path;
+  long long offset = 0;
+  std::string pending;
+};
+
+// Drives the settings dialog from inside its modal loop: a thread timer set
+// just before the configure entry finds it, and either hands it to a
+// screenshot taker (marker files in a directory) or leaves it open a moment,
+// then cancels it.
+struct DialogDriver {
+  std::wstring screenshotDir;
+  DWORD openForMs = 2000;
+  DWORD startedAt = 0;
+  HWND dialog = nullptr;
+  bool announced = false;
+} g_driver;
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+HWND FindSettingsDialog() {
+  for (HWND found = FindWindowExA(nullptr, nullptr, "#32770", nullptr); found != nullptr;
+       found = FindWindowExA(nullptr, found, "#32770", nullptr)) {
+    if (GetWindow(found, GW_OWNER) == g_player->Window() && IsWindowVisible(found)) return found;
+  }
+  return nullptr;
+}
+
+void AnnounceDialog(HWND dialog) {
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  char caption[64] = "";
+  GetWindowTextA(dialog, caption, sizeof caption);
+  RECT rect;
+  GetWindowRect(dialog, &rect);
+  Say("player", "settings dialog \"" + std::string(caption) + "\" is open at " + std::to_string(rect.left) + "," +
+                    std::to_string(rect.top) + ", " + std::to_string(rect.right - rect.left) + "x" +
+                    std::to_string(rect.bottom - rect.top) + " pixels");
+  if (g_driver.screenshotDir.empty()) return;
+  // The screenshot taker waits for this file, crops to the rectangle it names,
+  // and answers with "screenshot-done".
+  std::ofstream marker(Narrow(g_driver.screenshotDir + L"\\dialog-open.tmp").c_str());
+  marker << rect.left << " " << rect.top << " " << rect.right - rect.left << " " << rect.bottom - rect.top << "\n";
+  marker.close();
+  MoveFileExW((g_driver.screenshotDir + L"\\dialog-open.tmp").c_str(), (g_driver.screenshotDir + L"\\dialog-open").c_str(),
+              MOVEFILE_REPLACE_EXISTING);
+}
+
+void CALLBACK DriveDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (g_driver.dialog == nullptr) {
+    g_driver.dialog = FindSettingsDialog();
+    if (g_driver.dialog == nullptr) {
+      if (GetTickCount() - g_driver.startedAt > 10000) KillTimer(nullptr, timer);  // never appeared
+      return;
+    }
+    g_driver.startedAt = GetTickCount();
+  }
+  if (!g_driver.announced) {
+    AnnounceDialog(g_driver.dialog);
+    g_driver.announced = true;
+    return;
+  }
+  const DWORD open = GetTickCount() - g_driver.startedAt;
+  const bool done = g_driver.screenshotDir.empty() ? open >= g_driver.openForMs
+                                                   : FileExists(g_driver.screenshotDir + L"\\screenshot-done") ||
+                                                         open >= 15000;
+  if (!done) return;
+  KillTimer(nullptr, timer);
+  if (!g_driver.screenshotDir.empty()) {
+    Say("player", FileExists(g_driver.screenshotDir + L"\\screenshot-done") ? "screenshot taken"
+                                                                           : "no screenshot taker answered");
+    DeleteFileW((g_driver.screenshotDir + L"\\dialog-open").c_str());
+    DeleteFileW((g_driver.screenshotDir + L"\\screenshot-done").c_str());
+  }
+  Say("player", "presses Cancel");
+  SendMessageA(GetDlgItem(g_driver.dialog, IDCANCEL), BM_CLICK, 0, 0);
+}
+
+void OpenSettingsDialog(StandInPlayer* player, const Options& options) {
+  Say("player", "opens the plug-in's settings (Preferences > Plug-ins > General Purpose > Configure)");
+  g_driver.screenshotDir = options.screenshotDir;
+  g_driver.openForMs = static_cast<DWORD>(options.dialogSeconds * 1000);
+  g_driver.startedAt = GetTickCount();
+  SetTimer(nullptr, 0, 50, DriveDialog);
+  player->ConfigurePlugin();
+  Say("player", "settings dialog closed");
+}
+
+bool ReadScript(const Options& options, standin::PlayerScript* script) {
+  std::string text = standin::BuiltInScriptText();
+  if (!options.script.empty()) {
+    std::ifstream file(Narrow(options.script).c_str(), std::ios::binary);
+    if (!file) {
+      fprintf(stderr, "standin_player: cannot read %s\n", Narrow(options.script).c_str());
+      return false;
+    }
+    std::ostringstream content;
+    content << file.rdbuf();
+    text = content.str();
+  }
+  std::string error;
+  if (standin::ParsePlayerScript(text, script, &error)) return true;
+  fprintf(stderr, "standin_player: script %s\n", error.c_str());
+  return false;
+}
+
+}  // namespace
+
+int main() {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  Options options;
+  if (!ParseOptions(&options)) {
+    fputs(kUsage, stderr);
+    return 2;
+  }
+  standin::PlayerScript script;
+  if (!ReadScript(options, &script)) return 2;
+
+  standin::ComApartment apartment;
+  StandInPlayer player;
+  g_player = &player;
+  std::string error;
+  if (!apartment.Ok() || !player.Create(script, &error) || !player.LoadPlugin(options.plugin, &error)) {
+    fprintf(stderr, "standin_player: %s\n", apartment.Ok() ? error.c_str() : "COM did not initialise");
+    return 1;
+  }
+  player.SetPrintQueries(options.printQueries);
+  MessengerLogTail messenger(options.messengerLog);
+  messenger.PrintNew();
+  Say("player", std::string("loaded \"") + player.Plugin()->description + "\", playing at " +
+                    std::to_string(static_cast<int>(options.speed)) + "x speed");
+  Say("player", "start entry returned " + std::to_string(player.StartPlugin()));
+
+  player.Clock().Run(options.speed);
+  size_t eventsSaid = 0;
+  bool configured = options.configureAtMs < 0;
+  const DWORD startedAt = GetTickCount();
+  for (;;) {
+    const PlaybackState state = player.State();
+    for (; eventsSaid < state.eventsReached; ++eventsSaid) {
+      const ScriptEvent& event = script.events[eventsSaid];
+      const PlaybackState after = standin::StateAt(script, event.atMs);
+      Say("player", "[" + standin::FormatPosition(event.atMs) + " player time] " +
+                        Describe(event, after, script.playlist.size()));
+    }
+    messenger.PrintNew();
+    if (state.ended) break;
+    if (!configured && player.Clock().NowMs() >= options.configureAtMs) {
+      configured = true;
+      OpenSettingsDialog(&player, options);
+      messenger.PrintNew();
+    }
+    if (GetTickCount() - startedAt > options.maxSeconds * 1000) {
+      Say("player", "gives up: the script did not end within the time allowed");
+      break;
+    }
+    standin::PumpUntil([] { return false; }, 20);
+  }
+  player.StopPlugin();
+  Say("player", "stop entry returned");
+  messenger.PrintNew();
+  Say("player", "answered " + std::to_string(player.Queries().size()) + " queries from the plug-in");
+  player.UnloadPlugin();
+  return 0;
+}

@@ -1,0 +1,173 @@
+// The stand-in player's script: parsing, the built-in playlist, and the
+// playback state at a moment of the player's clock.
+#include "player_script.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <sstream>
+
+namespace standin {
+
+namespace {
+
+bool ParseInteger(const std::string& word, long long* value) {
+  if (word.empty()) return false;
+  char* end = nullptr;
+  *value = strtoll(word.c_str(), &end, 10);
+  return end != nullptr && *end == '\0';
+}
+
+// The rest of the line after the first `words` words, leading spaces dropped.
+std::string RestAfterWords(const std::string& line, int words) {
+  size_t at = 0;
+  for (int i = 0; i < words; ++i) {
+    at = line.find_first_not_of(" \t", at);
+    if (at == std::string::npos) return std::string();
+    at = line.find_first_of(" \t", at);
+    if (at == std::string::npos) return std::string();
+  }
+  at = line.find_first_not_of(" \t", at);
+  return at == std::string::npos ? std::string() : line.substr(at);
+}
+
+bool Fail(int lineNumber, const std::string& reason, std::string* error) {
+  if (error != nullptr) *error = "line " + std::to_string(lineNumber) + ": " + reason;
+  return false;
+}
+
+bool ParseEvent(const std::vector<std::string>& words, const std::string& line, int lineNumber,
+                PlayerScript* script, std::string* error) {
+  long long at = 0;
+  if (words.size() < 3 || !ParseInteger(words[1], &at) || at < 0) return Fail(lineNumber, "expected 'at MS WHAT'", error);
+  if (!script->events.empty() && at < script->events.back().atMs) return Fail(lineNumber, "events out of time order", error);
+  ScriptEvent event;
+  event.atMs = at;
+  const std::string& what = words[2];
+  long long number = 0;
+  if (what == "play") {
+    if (words.size() < 4 || !ParseInteger(words[3], &number) || number < 0 ||
+        number >= static_cast<long long>(script->playlist.size()))
+      return Fail(lineNumber, "play needs an entry of the playlist", error);
+    event.kind = EventKind::Play;
+    event.entry = static_cast<int32_t>(number);
+    if (words.size() > 4 && !ParseInteger(words[4], &number)) return Fail(lineNumber, "bad position", error);
+    event.positionMs = words.size() > 4 ? static_cast<int32_t>(number) : 0;
+  } else if (what == "seek") {
+    if (words.size() < 4 || !ParseInteger(words[3], &number)) return Fail(lineNumber, "seek needs a position", error);
+    event.kind = EventKind::Seek;
+    event.positionMs = static_cast<int32_t>(number);
+  } else if (what == "title") {
+    event.kind = EventKind::Title;
+    event.title = RestAfterWords(line, 3);
+  } else if (what == "title-clear") {
+    event.kind = EventKind::TitleClear;
+  } else if (what == "end") {
+    event.kind = EventKind::End;
+  } else {
+    return Fail(lineNumber, "unknown event '" + what + "'", error);
+  }
+  script->events.push_back(event);
+  return true;
+}
+
+}  // namespace
+
+bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::string* error) {
+  *script = PlayerScript();
+  std::istringstream lines(text);
+  std::string line;
+  int lineNumber = 0;
+  while (std::getline(lines, line)) {
+    ++lineNumber;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream wordStream(line);
+    std::vector<std::string> words;
+    for (std::string word; wordStream >> word;) words.push_back(word);
+    if (words.empty() || words[0][0] == '#') continue;
+    if (words[0] == "entry") {
+      long long length = 0, bitrate = 0, sampleRate = 0;
+      if (words.size() < 5 || !ParseInteger(words[1], &length) || !ParseInteger(words[2], &bitrate) ||
+          !ParseInteger(words[3], &sampleRate))
+        return Fail(lineNumber, "expected 'entry LENGTH_S BITRATE SAMPLERATE TITLE'", error);
+      PlaylistEntry entry;
+      entry.lengthSeconds = static_cast<int32_t>(length);
+      entry.bitrateKbps = static_cast<int32_t>(bitrate);
+      entry.sampleRateKhz = static_cast<int32_t>(sampleRate);
+      entry.title = RestAfterWords(line, 4);
+      script->playlist.push_back(entry);
+    } else if (words[0] == "at") {
+      if (!ParseEvent(words, line, lineNumber, script, error)) return false;
+    } else {
+      return Fail(lineNumber, "unknown statement '" + words[0] + "'", error);
+    }
+  }
+  if (script->playlist.empty()) return Fail(lineNumber, "the playlist is empty", error);
+  return true;
+}
+
+const char* BuiltInScriptText() {
+  return "# The demo's evening: four tracks, a seek, a stream that buffers first.\n"
+         "entry 100 192 44 Some Artist - Some Song\n"
+         "entry 80 256 48 Alpha-Beta - Gamma\n"
+         "entry -1 128 44 Kestrel FM - Night Drive\n"
+         "entry 60 320 44 Instrumental\n"
+         "at 0 play 0\n"
+         "at 35000 seek 72000\n"
+         "at 64000 play 1\n"
+         "at 145000 play 2\n"
+         "at 145000 title [Buffer: 45%] Kestrel FM\n"
+         "at 151000 title-clear\n"
+         "at 170000 play 3\n"
+         "at 231000 end\n";
+}
+
+PlaybackState StateAt(const PlayerScript& script, int64_t clockMs) {
+  PlaybackState state;
+  int64_t sinceMs = 0;  // clock time the position was last set
+  for (const ScriptEvent& event : script.events) {
+    if (event.atMs > clockMs) break;
+    ++state.eventsReached;
+    switch (event.kind) {
+      case EventKind::Play:
+        state.entry = event.entry;
+        state.positionMs = event.positionMs;
+        state.playing = true;
+        state.titleOverridden = false;
+        sinceMs = event.atMs;
+        break;
+      case EventKind::Seek:
+        state.positionMs = event.positionMs;
+        sinceMs = event.atMs;
+        break;
+      case EventKind::Title:
+        state.titleOverridden = true;
+        state.title = event.title;
+        break;
+      case EventKind::TitleClear:
+        state.titleOverridden = false;
+        break;
+      case EventKind::End:
+        if (state.playing) state.positionMs += static_cast<int32_t>(event.atMs - sinceMs);
+        state.playing = false;
+        state.ended = true;
+        sinceMs = event.atMs;
+        break;
+    }
+  }
+  if (state.playing) state.positionMs += static_cast<int32_t>(clockMs - sinceMs);
+  if (!state.titleOverridden && state.entry < static_cast<int32_t>(script.playlist.size()))
+    state.title = script.playlist[state.entry].title;
+  return state;
+}
+
+std::string FormatPosition(int64_t ms) {
+  const bool negative = ms < 0;
+  const int64_t seconds = (negative ? -ms : ms) / 1000;
+  char text[32];
+  snprintf(text, sizeof text, "%s%lld:%02lld", negative ? "-" : "", static_cast<long long>(seconds / 60),
+           static_cast<long long>(seconds % 60));
+  return text;
+}
+
+}  // namespace standin

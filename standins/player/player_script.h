@@ -1,0 +1,64 @@
+// What the stand-in player plays: a playlist and a script of timed events
+// (play, seek, stream title, end) on the player's own clock.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace standin {
+
+struct PlaylistEntry {
+  std::string title;          // what request 212 answers
+  int32_t lengthSeconds = 0;  // -1: the host knows no length (a stream)
+  int32_t bitrateKbps = 0;
+  int32_t sampleRateKhz = 0;
+};
+
+enum class EventKind { Play, Seek, Title, TitleClear, End };
+
+struct ScriptEvent {
+  int64_t atMs = 0;  // player clock
+  EventKind kind = EventKind::Play;
+  int32_t entry = 0;       // Play
+  int32_t positionMs = 0;  // Play, Seek
+  std::string title;       // Title: shown instead of the entry's own until the next play
+};
+
+struct PlayerScript {
+  std::vector<PlaylistEntry> playlist;
+  std::vector<ScriptEvent> events;  // in time order
+};
+
+// What the player is doing at a moment of its clock.
+struct PlaybackState {
+  int32_t entry = 0;
+  int32_t positionMs = 0;  // keeps running past the length until the script says otherwise
+  bool playing = false;    // false before the first play and after the end
+  bool titleOverridden = false;
+  std::string title;       // the entry's title, or the stream title that overrides it
+  size_t eventsReached = 0;
+  bool ended = false;
+};
+
+// The script's text form, one statement a line ('#' starts a comment):
+//   entry LENGTH_S BITRATE_KBPS SAMPLERATE_KHZ TITLE...
+//   at MS play ENTRY [POSITION_MS]
+//   at MS seek POSITION_MS
+//   at MS title TEXT...        (a stream title for the current entry)
+//   at MS title-clear
+//   at MS end
+// Returns false with the line's number and the reason in *error.
+bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::string* error);
+
+// Several tracks, a seek, a stream that buffers first, and an end.
+const char* BuiltInScriptText();
+
+PlaybackState StateAt(const PlayerScript& script, int64_t clockMs);
+
+// "m:ss" of a position in milliseconds, for people.
+std::string FormatPosition(int64_t ms);
+
+}  // namespace standin

@@ -1,0 +1,122 @@
+// The stand-in player: the host's main window answering the plug-in's seven
+// WM_USER queries from a scripted playlist and a clock, a log of every query
+// it answered, and the loading and calling of a general-purpose plug-in.
+// Everything runs on the thread that creates the player, which must run a
+// message loop (PumpUntil) and have COM initialised apartment-threaded.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "player_script.h"
+
+namespace standin {
+
+// The host's view of the plug-in's record: seven pointer-sized words on the
+// 32-bit player (word 1 is an int, padded on 64-bit builds like the DLL's).
+struct HostPluginRecord {
+  int version;  // 0x10
+  const char* description;
+  int (*start)();
+  void (*configure)();
+  void (*stop)();
+  HWND hostWindow;
+  HINSTANCE moduleInstance;
+};
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(HostPluginRecord) == 28, "the record is seven 32-bit words");
+#endif
+
+struct QueryRecord {
+  int64_t realUs;   // since the player was created
+  int64_t clockMs;  // the player's clock when it answered
+  intptr_t wParam;
+  intptr_t request;  // lParam
+  intptr_t result;
+};
+
+// The player's clock: set by the caller (tests), or running at a speed
+// relative to real time from a starting point (the demo).
+class PlayerClock {
+ public:
+  void Set(int64_t ms);
+  void Run(double speed);  // from the current value, at speed × real time
+  int64_t NowMs() const;
+
+ private:
+  int64_t baseMs = 0;
+  double speed = 0;  // 0: stands still at baseMs
+  LARGE_INTEGER runSince = {};
+};
+
+class ComApartment {
+ public:
+  ComApartment();
+  ~ComApartment();
+  bool Ok() const { return ok; }
+
+ private:
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  bool ok;
+};
+
+class StandInPlayer {
+ public:
+  StandInPlayer();
+  ~StandInPlayer();  // stops and unloads a plug-in still loaded, destroys the window
+
+  // Creates the (visible) main window on the calling thread.
+  bool Create(const PlayerScript& script, std::string* error = nullptr);
+  HWND Window() const { return window; }
+  PlayerClock& Clock() { return clock; }
+  PlaybackState State() const { return StateAt(script, clock.NowMs()); }
+  const PlayerScript& Script() const { return script; }
+
+  // Every query answered, oldest first.
+  const std::vector<QueryRecord>& Queries() const { return queries; }
+  size_t CountQueries(intptr_t request) const;
+  void ClearQueries() { queries.clear(); }
+  void SetPrintQueries(bool print) { printQueries = print; }
+  int64_t RealUs() const;
+
+  // Loads the plug-in DLL, asks for its record and writes the host fields.
+  bool LoadPlugin(const std::wstring& path, std::string* error = nullptr);
+  HostPluginRecord* Plugin() const { return record; }
+  int StartPlugin();
+  void ConfigurePlugin();  // returns when the dialog closes
+  void StopPlugin();
+  void UnloadPlugin();  // FreeLibrary; stop first
+
+ private:
+  StandInPlayer(const StandInPlayer&) = delete;
+  StandInPlayer& operator=(const StandInPlayer&) = delete;
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  intptr_t Answer(WPARAM wParam, LPARAM request);
+  void Paint();
+
+  PlayerScript script;
+  PlayerClock clock;
+  HWND window = nullptr;
+  HMODULE module = nullptr;
+  HostPluginRecord* record = nullptr;
+  bool started = false;
+  std::vector<QueryRecord> queries;
+  bool printQueries = false;
+  std::string titleAnswer;  // request 212's text: stays put until the next 212
+  LARGE_INTEGER createdAt = {};
+};
+
+// Pumps the calling thread's messages until done() holds or timeoutMs has
+// passed; returns done(). Never sleeps longer than the next message.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// The directory of the running program, with a trailing backslash.
+std::wstring ProgramDirectory();
+
+}  // namespace standin

@@ -1,0 +1,375 @@
+// The settings dialog of the real plug-in, opened through its configure entry
+// in the stand-in player and driven from inside its modal loop.
+#include <gtest/gtest.h>
+
+#include "lifecycle_harness.h"
+#include "messenger_process.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+using harness::DialogDriver;
+using harness::PluginHost;
+using Step = DialogDriver::Step;
+
+const char kTitle[] = "Some Artist - Some Song";
+const char kLegend[] =
+    "$A - artist\n$T - title\n$P - progress bar\n$D - song length\n$B - bitrate\n$S - samplerate\n"
+    "$I - playlist position\n$L - playlist length";
+const char kProductPage[] = "https://www.kestrima.com/Kestrima/?from=winamp";
+
+// A step that does something once and moves on.
+Step Do(std::function<void(HWND)> action) {
+  return [action](HWND dialog) {
+    action(dialog);
+    return true;
+  };
+}
+
+Step ClickButton(int control) {
+  return Do([control](HWND dialog) { harness::Click(dialog, control); });
+}
+
+std::string ComboItem(HWND combo, int index) {
+  char text[64] = "";
+  if (SendMessageA(combo, CB_GETLBTEXTLEN, index, 0) < static_cast<LRESULT>(sizeof text))
+    SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+// A plug-in started in the player with the stand-in messenger signed in, and
+// the settings file of the test. Interval 0 keeps ticks about 10 ms apart.
+class Dialog : public ::testing::Test {
+ protected:
+  void StartAll(const std::string& settingsBytes, const char* title = kTitle) {
+    harness::WriteSettingsFile(settingsBytes);
+    std::string error;
+    ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
+    host.reset(new PluginHost(harness::OneTrack(title, 245, 61000)));
+    ASSERT_TRUE(host->Ok(&error)) << error;
+    ASSERT_EQ(0, host->Start());
+  }
+  void RunDialog(const std::vector<Step>& steps, DWORD timeoutMs = 15000) {
+    driver.Run(&host->Player(), steps, timeoutMs);
+    EXPECT_TRUE(driver.DialogSeen());
+    EXPECT_TRUE(driver.AllStepsRan());
+    EXPECT_FALSE(driver.TimedOut());
+  }
+  std::vector<std::string> Commands() const { return LinesStartingWith(messenger.Lines(), "command "); }
+  std::vector<std::string> Records() const { return LinesStartingWith(messenger.Lines(), "record "); }
+
+  void TearDown() override {
+    if (host) host->Stop();
+    host.reset();
+    EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+  }
+
+  harness::SettingsFileGuard settings;
+  MessengerProcess messenger;
+  std::unique_ptr<PluginHost> host;
+  DialogDriver driver;
+};
+
+TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
+  const std::string bytes = harness::SettingsBytes("Line one $A\r\nLine two $T", 1, 2, 0, 7, 1);
+  ASSERT_NO_FATAL_FAILURE(StartAll(bytes));
+
+  struct Seen {
+    std::string caption, format, interval, legend, items[3];
+    LRESULT itemCount = 0, selection = -1, formatLimit = 0, intervalLimit = 0;
+    bool headphones = true, enabled = false, utf8 = false;
+    HWND owner = nullptr;
+    POINT origin = {};
+    std::string typedInterval;
+    size_t typedFormatLength = 0;
+  } seen;
+  RunDialog({
+      Do([&](HWND dialog) {
+        char caption[64] = "";
+        GetWindowTextA(dialog, caption, sizeof caption);
+        seen.caption = caption;
+        seen.format = harness::ControlText(dialog, IDC_STATUS_FORMAT);
+        seen.interval = harness::ControlText(dialog, IDC_INTERVAL);
+        seen.legend = harness::ControlText(dialog, IDC_LEGEND);
+        HWND combo = GetDlgItem(dialog, IDC_STATUS_ICON);
+        seen.itemCount = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+        for (int i = 0; i < 3; ++i) seen.items[i] = ComboItem(combo, i);
+        seen.selection = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+        seen.headphones = harness::IsChecked(dialog, IDC_HEADPHONES);
+        seen.enabled = harness::IsChecked(dialog, IDC_ENABLED);
+        seen.utf8 = harness::IsChecked(dialog, IDC_UTF8);
+        seen.formatLimit = SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, EM_GETLIMITTEXT, 0, 0);
+        seen.intervalLimit = SendDlgItemMessageA(dialog, IDC_INTERVAL, EM_GETLIMITTEXT, 0, 0);
+        seen.owner = GetWindow(dialog, GW_OWNER);
+        RECT rect;
+        GetWindowRect(dialog, &rect);
+        seen.origin = {rect.left, rect.top};
+      }),
+      // Typing more than the limits is refused.
+      Do([&](HWND dialog) {
+        harness::SetControlText(dialog, IDC_INTERVAL, "");
+        for (char c : std::string("123")) SendDlgItemMessageA(dialog, IDC_INTERVAL, WM_CHAR, c, 0);
+        seen.typedInterval = harness::ControlText(dialog, IDC_INTERVAL);
+        harness::SetControlText(dialog, IDC_STATUS_FORMAT, "");
+        for (int i = 0; i < 300; ++i) SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, WM_CHAR, 'x', 0);
+        seen.typedFormatLength = harness::ControlText(dialog, IDC_STATUS_FORMAT).size();
+      }),
+      ClickButton(IDCANCEL),
+  });
+
+  EXPECT_EQ("Tavrin", seen.caption);
+  EXPECT_EQ("Line one $A\r\nLine two $T", seen.format);
+  EXPECT_EQ("7", seen.interval);
+  EXPECT_EQ(kLegend, seen.legend);
+  EXPECT_EQ(3, seen.itemCount);
+  EXPECT_EQ("None", seen.items[0]);
+  EXPECT_EQ("Busy", seen.items[1]);
+  EXPECT_EQ("Idle", seen.items[2]);
+  EXPECT_EQ(2, seen.selection);
+  EXPECT_FALSE(seen.headphones);
+  EXPECT_TRUE(seen.enabled);
+  EXPECT_TRUE(seen.utf8);
+  EXPECT_EQ(255, seen.formatLimit);
+  EXPECT_EQ(2, seen.intervalLimit);
+  EXPECT_EQ("12", seen.typedInterval);
+  EXPECT_EQ(255u, seen.typedFormatLength);
+  EXPECT_EQ(host->Player().Window(), seen.owner);
+  // Placed at the owner's top-left corner, not centred. (Wine puts it at
+  // the owner's window corner plus a pixel rather than at its client origin.)
+  POINT clientOrigin = {0, 0};
+  ClientToScreen(host->Player().Window(), &clientOrigin);
+  RECT ownerRect;
+  GetWindowRect(host->Player().Window(), &ownerRect);
+  EXPECT_GE(seen.origin.x, ownerRect.left);
+  EXPECT_LE(seen.origin.x, clientOrigin.x);
+  EXPECT_GE(seen.origin.y, ownerRect.top);
+  EXPECT_LE(seen.origin.y, clientOrigin.y);
+
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(bytes), HexBytes(after)) << "Cancel must not write the file";
+}
+
+TEST_F(Dialog, SaveWithoutChangesRewritesTheFileAndOffersTheStatusAgain) {
+  const std::string bytes = harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 0, 0);
+  ASSERT_NO_FATAL_FAILURE(StartAll(bytes));
+  ASSERT_GE(messenger.WaitForLine("record "), 0) << messenger.LogText();
+  const std::string record = RecordLine("Some Artist - Some Song (4:05) [--|-------]", 0, true);
+  // Whatever is on disk now, Save writes what the plug-in holds.
+  harness::WriteSettingsFile("stale");
+
+  RunDialog({ClickButton(IDC_SAVE)});
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(bytes), HexBytes(after));
+
+  // The old link said goodbye; the next tick offers the unchanged status anew.
+  ASSERT_GE(messenger.WaitForLine("record ", 0, 5000), 0);
+  const size_t before = Records().size();
+  ASSERT_TRUE(standin::PumpUntil([&] { return Records().size() > before; }, 5000)) << messenger.LogText();
+  EXPECT_EQ((std::vector<std::string>{"command 391", "command 376", "command 391"}), Commands()) << messenger.LogText();
+  EXPECT_EQ((std::vector<std::string>{record, record}), Records());
+}
+
+TEST_F(Dialog, SaveStoresEveryControlAndTheNextTickUsesThem) {
+  ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 5, 0)));
+  RunDialog({
+      Do([](HWND dialog) {
+        harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Now: $A");
+        harness::SetControlText(dialog, IDC_INTERVAL, "0");
+        SendDlgItemMessageA(dialog, IDC_STATUS_ICON, CB_SETCURSEL, 1, 0);
+        harness::SetChecked(dialog, IDC_HEADPHONES, false);
+        harness::SetChecked(dialog, IDC_UTF8, true);
+      }),
+      ClickButton(IDC_SAVE),
+  });
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("Now: $A", 1, 1, 0, 0, 1)), HexBytes(after));
+  // Interval 0: the next record comes within moments, not after 5 s.
+  ASSERT_GE(messenger.WaitForLine("record ", 0, 3000), 0) << messenger.LogText();
+  EXPECT_EQ(RecordLine("Now: Some Artist", 1, false), Records()[0]);
+}
+
+// Every way of leaving without saving: nothing changes, not the file, not the
+// timer, not the link.
+struct CancelCase {
+  const char* name;
+  std::function<void(HWND)> leave;
+};
+
+class DialogCancel : public Dialog, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(DialogCancel, ChangesNothing) {
+  const std::string bytes = harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 0, 0);
+  ASSERT_NO_FATAL_FAILURE(StartAll(bytes));
+  ASSERT_GE(messenger.WaitForLine("record "), 0) << messenger.LogText();
+
+  RunDialog({
+      Do([](HWND dialog) {
+        harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Changed $A");
+        harness::SetControlText(dialog, IDC_INTERVAL, "9");
+        harness::SetChecked(dialog, IDC_ENABLED, false);
+      }),
+      Do(GetParam().leave),
+  });
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(bytes), HexBytes(after));
+  // Still ticking at about 10 ms, with the same link: no goodbye, and the
+  // unchanged status is not offered again.
+  ASSERT_TRUE(host->WaitForTicks(10, 3000));
+  EXPECT_EQ((std::vector<std::string>{"command 391"}), Commands()) << messenger.LogText();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialog, DialogCancel,
+    ::testing::Values(CancelCase{"CancelButton", [](HWND dialog) { harness::Click(dialog, IDCANCEL); }},
+                      CancelCase{"EscapeKey",
+                                 [](HWND dialog) {
+                                   HWND focus = GetFocus();
+                                   PostMessageA(focus != nullptr && IsChild(dialog, focus) ? focus : dialog,
+                                                WM_KEYDOWN, VK_ESCAPE, 1);
+                                 }},
+                      CancelCase{"SystemMenuClose",
+                                 [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }}),
+    [](const ::testing::TestParamInfo<CancelCase>& info) { return info.param.name; });
+
+TEST_F(Dialog, SaveWithStatusChangingDisabledStopsTicksAndTheLink) {
+  ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 0, 0)));
+  ASSERT_GE(messenger.WaitForLine("record "), 0) << messenger.LogText();
+  RunDialog({
+      Do([](HWND dialog) { harness::SetChecked(dialog, IDC_ENABLED, false); }),
+      ClickButton(IDC_SAVE),
+  });
+  const size_t ticks = host->Ticks();
+  harness::PumpForTimerPeriods(5, 40);
+  EXPECT_EQ(ticks, host->Ticks()) << "ticks went on after a disabling Save";
+  host->Stop();
+  host.reset();
+  // The link went at Save with its goodbye; stop has no link left to send one.
+  EXPECT_EQ((std::vector<std::string>{"command 391", "command 376"}), Commands()) << messenger.LogText();
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("$A - $T ($D) $P", 0, 0, 1, 0, 0)), HexBytes(after));
+}
+
+void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+  std::vector<INPUT> inputs;
+  for (const auto& key : keys) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key.first;
+    input.ki.dwFlags = key.second ? 0 : KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+TEST_F(Dialog, EnterPressesSaveAndCtrlEnterBreaksTheLine) {
+  ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("$A", 1, 0, 1, 0, 0)));
+  RunDialog({
+      Do([](HWND dialog) {
+        SetForegroundWindow(dialog);
+        HWND edit = GetDlgItem(dialog, IDC_STATUS_FORMAT);
+        SetFocus(edit);
+        SendMessageA(edit, EM_SETSEL, 2, 2);
+        SendKeys({{VK_CONTROL, true}, {VK_RETURN, true}, {VK_RETURN, false}, {VK_CONTROL, false}});
+      }),
+      [](HWND dialog) { return harness::ControlText(dialog, IDC_STATUS_FORMAT) == "$A\r\n"; },
+      Do([](HWND dialog) {
+        SendMessageA(GetDlgItem(dialog, IDC_STATUS_FORMAT), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("$T"));
+        SendKeys({{VK_RETURN, true}, {VK_RETURN, false}});
+      }),
+  });
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("$A\r\n$T", 1, 0, 1, 0, 0)), HexBytes(after));
+}
+
+#ifdef TAVRIN_FAKE_BROWSER
+// Wine hands web addresses to winebrowser, which starts the programs named in
+// HKCU\Software\Wine\WineBrowser "Browsers"; ours writes down each address.
+class FakeBrowser {
+ public:
+  FakeBrowser() {
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    char old[1024];
+    DWORD size = sizeof old;
+    hadOld = RegQueryValueExA(key, "Browsers", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) ==
+             ERROR_SUCCESS;
+    if (hadOld) oldValue.assign(old, size > 0 ? size - 1 : 0);
+    const std::string program = TAVRIN_FAKE_BROWSER;
+    RegSetValueExA(key, "Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
+                   static_cast<DWORD>(program.size() + 1));
+    logPath = "Z:" + program + ".log";
+    DeleteFileA(logPath.c_str());
+  }
+  ~FakeBrowser() {
+    if (hadOld)
+      RegSetValueExA(key, "Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(oldValue.c_str()),
+                     static_cast<DWORD>(oldValue.size() + 1));
+    else
+      RegDeleteValueA(key, "Browsers");
+    RegCloseKey(key);
+    DeleteFileA(logPath.c_str());
+  }
+  std::vector<std::string> Opened() const {
+    std::vector<std::string> lines;
+    FILE* file = fopen(logPath.c_str(), "rb");
+    if (file == nullptr) return lines;
+    char line[1024];
+    while (fgets(line, sizeof line, file) != nullptr) {
+      std::string text = line;
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+      lines.push_back(text);
+    }
+    fclose(file);
+    return lines;
+  }
+
+ private:
+  HKEY key = nullptr;
+  bool hadOld = false;
+  std::string oldValue;
+  std::string logPath;
+};
+
+TEST_F(Dialog, ProductLinkOpensThePageAndTheDialogStays) {
+  FakeBrowser browser;
+  ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("$A", 1, 0, 1, 0, 0)));
+  bool openAfterClick = false, openAfterDoubleClick = false;
+  RunDialog(
+      {
+          Do([](HWND dialog) {
+            HWND link = GetDlgItem(dialog, IDC_PRODUCT_LINK);
+            PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+            PostMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+          }),
+          [&](HWND dialog) {
+            openAfterClick = IsWindowVisible(dialog) != FALSE;
+            return browser.Opened().size() >= 1;
+          },
+          // A double click: the click and the double-click notification each open it.
+          Do([](HWND dialog) {
+            HWND link = GetDlgItem(dialog, IDC_PRODUCT_LINK);
+            PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+            PostMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+            PostMessageA(link, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+            PostMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+          }),
+          [&](HWND dialog) {
+            openAfterDoubleClick = IsWindowVisible(dialog) != FALSE;
+            return browser.Opened().size() >= 3;
+          },
+          ClickButton(IDCANCEL),
+      },
+      40000);
+  EXPECT_TRUE(openAfterClick);
+  EXPECT_TRUE(openAfterDoubleClick);
+  EXPECT_EQ((std::vector<std::string>{kProductPage, kProductPage, kProductPage}), browser.Opened());
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,121 @@
+// Start and stop of the real plug-in in the stand-in player: the timer the
+// settings ask for, a disabled start, and the closing command at stop.
+#include <gtest/gtest.h>
+
+#include "lifecycle_harness.h"
+#include "messenger_process.h"
+
+namespace {
+
+using harness::PluginHost;
+
+const char kTitle[] = "Some Artist - Some Song";
+
+TEST(Lifecycle, NoSettingsFileStartsOneSecondTimer) {
+  harness::SettingsFileGuard settings;
+  PluginHost host(harness::OneTrack(kTitle, 245, 61000));
+  std::string error;
+  ASSERT_TRUE(host.Ok(&error)) << error;
+
+  const int64_t startedUs = host.Player().RealUs();
+  EXPECT_EQ(0, host.Start());
+  ASSERT_TRUE(host.WaitForTicks(3, 6000)) << "ticks seen: " << host.Ticks();
+  host.Stop();
+
+  // The defaults ask for 1 s; Wine's timers are punctual to a few tens of ms,
+  // the bounds leave room for a loaded machine.
+  std::vector<int64_t> ticks = host.TickTimesUs();
+  ASSERT_GE(ticks.size(), 3u);
+  EXPECT_GE(ticks[0] - startedUs, 900000) << "first tick came too early";
+  for (size_t i = 1; i < 3; ++i) {
+    const int64_t periodUs = ticks[i] - ticks[i - 1];
+    EXPECT_GE(periodUs, 900000) << "period " << i;
+    EXPECT_LE(periodUs, 1600000) << "period " << i;
+  }
+  std::string bytes;
+  EXPECT_FALSE(harness::ReadSettingsFile(&bytes)) << "start must not write the settings file";
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
+TEST(Lifecycle, StopEndsTheTicks) {
+  harness::SettingsFileGuard settings;
+  harness::WriteSettingsFile(harness::SettingsBytes("$A", 1, 0, 1, 0, 0));  // interval 0: about 10 ms
+  PluginHost host(harness::OneTrack(kTitle, 245, 61000));
+  std::string error;
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  EXPECT_EQ(0, host.Start());
+  ASSERT_TRUE(host.WaitForTicks(5, 3000));
+  host.Stop();
+  const size_t ticksAtStop = host.Ticks();
+  harness::PumpForTimerPeriods(5, 40);
+  EXPECT_EQ(ticksAtStop, host.Ticks());
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
+// A disabled start runs no timer, but still creates the link, whose
+// destructor at stop runs the full readiness check for the first time.
+struct DisabledCase {
+  const char* name;
+  bool messengerRunning;
+  bool signedOut;
+  bool expectClosing;
+};
+
+class DisabledStart : public ::testing::TestWithParam<DisabledCase> {};
+
+TEST_P(DisabledStart, NoTicksAndClosingCommandOnlyToAReadyMessenger) {
+  const DisabledCase& c = GetParam();
+  harness::SettingsFileGuard settings;
+  harness::WriteSettingsFile(harness::SettingsBytes("$A - $T", 0, 0, 1, 0, 0));
+  MessengerProcess messenger;
+  if (c.messengerRunning) {
+    MessengerOptions options;
+    options.signedOut = c.signedOut;
+    std::string error;
+    ASSERT_TRUE(messenger.Start(options, 10000, &error)) << error;
+  }
+  PluginHost host(harness::OneTrack(kTitle, 245, 61000));
+  std::string error;
+  ASSERT_TRUE(host.Ok(&error)) << error;
+
+  EXPECT_EQ(0, host.Start());
+  // An enabled plug-in with interval 0 would tick every 10 ms or so.
+  harness::PumpForTimerPeriods(5, 40);
+  EXPECT_TRUE(host.Player().Queries().empty()) << host.Player().Queries().size() << " queries";
+
+  const DWORD stopStarted = GetTickCount();
+  host.Stop();
+  EXPECT_LT(GetTickCount() - stopStarted, 3000u) << "stop must return promptly";
+  if (c.messengerRunning) {
+    const std::vector<std::string> commands = LinesStartingWith(messenger.Lines(), "command ");
+    if (c.expectClosing) {
+      ASSERT_EQ(1u, commands.size()) << messenger.LogText();
+      EXPECT_EQ("command 376", commands[0]);
+    } else {
+      EXPECT_TRUE(commands.empty()) << messenger.LogText();
+    }
+  }
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lifecycle, DisabledStart,
+                         ::testing::Values(DisabledCase{"ReadyMessenger", true, false, true},
+                                           DisabledCase{"SignedOutMessenger", true, true, false},
+                                           DisabledCase{"NoMessenger", false, false, false}),
+                         [](const ::testing::TestParamInfo<DisabledCase>& info) { return info.param.name; });
+
+TEST(Lifecycle, StopRightAfterStartWithoutMessengerSendsNothing) {
+  harness::SettingsFileGuard settings;
+  PluginHost host(harness::OneTrack(kTitle, 245, 61000));
+  std::string error;
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  EXPECT_EQ(0, host.Start());
+  host.Stop();
+  EXPECT_TRUE(host.Player().Queries().empty());
+  // Started and stopped again in the same process, as a host reloading it would.
+  EXPECT_EQ(0, host.Start());
+  host.Stop();
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
+}  // namespace
