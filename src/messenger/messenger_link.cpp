@@ -1,6 +1,7 @@
 // Finding the messenger, asking it for the profile and sending it commands.
 #include "messenger/messenger_link.h"
 
+#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -14,11 +15,11 @@ enum : int { kReplySize = 100 };
 
 // Converts a reply string to the ANSI code page. Returns false when it is
 // empty or its ANSI form does not fit whole: a shortened reply could name
-// another profile.
+// another profile. The conversion writes at most outSize - 1 bytes.
 bool ReplyToAnsi(BSTR reply, char* out, int outSize) {
   out[0] = '\0';
   UINT length = SysStringLen(reply);
-  if (length == 0 || length >= static_cast<UINT>(outSize)) return false;
+  if (length == 0 || length > INT_MAX) return false;
   int written = WideCharToMultiByte(CP_ACP, 0, reply, static_cast<int>(length), out, outSize - 1, nullptr, nullptr);
   if (written <= 0) return false;
   out[written] = '\0';
