@@ -93,6 +93,25 @@ std::string Describe(const ScriptEvent& event, const PlaybackState& after, size_
   return std::string();
 }
 
+// A messenger log line for people: what the command means, the record's
+// icons (its text follows on the "shown" line).
+std::string Readable(const std::string& line) {
+  if (line == "command 391") return "command 391: apply custom message 4";
+  if (line == "command 392") return "command 392: apply custom message 4 (beta build)";
+  if (line == "command 376") return "command 376: the plug-in says goodbye";
+  if (line.compare(0, 6, "shown ") == 0) return "shows \"" + line.substr(6) + "\"";
+  if (line.compare(0, 7, "record ") == 0) {
+    static const char* const icons[] = {"none", "busy", "idle"};
+    const size_t icon = line.find(" icon=");
+    const size_t headphones = line.find(" headphones=");
+    if (icon == std::string::npos || headphones == std::string::npos) return line;
+    const int iconValue = atoi(line.c_str() + icon + 6);
+    return std::string("record: status icon ") + (iconValue >= 0 && iconValue <= 2 ? icons[iconValue] : "?") +
+           ", headphones " + (line.compare(headphones + 12, 1, "1") == 0 ? "on" : "off");
+  }
+  return line;
+}
+
 // Prints the lines the stand-in messenger appended to its log since last time.
 class MessengerLogTail {
  public:
@@ -120,7 +139,7 @@ class MessengerLogTail {
       std::string line = pending.substr(0, end);
       pending.erase(0, end + 1);
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      Say("messenger", line);
+      Say("messenger", Readable(line));
     }
   }
 
