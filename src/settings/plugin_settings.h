@@ -9,7 +9,8 @@
 enum StatusIcon : uint8_t { kStatusIconNone = 0, kStatusIconBusy = 1, kStatusIconIdle = 2 };
 
 struct PluginSettings {
-  char* statusFormat;  // heap text owned by the record (malloc/free); never null once loaded
+  char* statusFormat;  // heap text owned by the record (malloc/free); never null once loaded,
+                       // unless the heap is exhausted at the very first load (read as "")
   uint8_t enabled;
   uint8_t statusIcon;
   uint8_t headphonesIcon;

@@ -4,7 +4,10 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <string.h>
+
+#include <string>
 
 #include "composer/track_fields.h"
 #include "platform/text_portable.h"
@@ -51,6 +54,17 @@ struct CodePageScope {
   explicit CodePageScope(unsigned codePage) { SetModelCodePage(codePage); }
   ~CodePageScope() { SetModelCodePage(1252); }
 };
+
+// Bytes as hex, so a failure shows what differs.
+inline std::string Hex(const std::string& bytes) {
+  std::string hex;
+  char digits[4];
+  for (unsigned char byte : bytes) {
+    snprintf(digits, sizeof digits, "%02X ", byte);
+    hex += digits;
+  }
+  return hex;
+}
 
 // T between two canary blocks; every byte starts as 0xCD.
 enum : unsigned char { kCanaryByte = 0xCD };

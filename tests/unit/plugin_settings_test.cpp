@@ -15,16 +15,6 @@ struct Settings {
   ~Settings() { FreeSettings(&value); }
 };
 
-std::string Hex(const std::string& bytes) {
-  std::string hex;
-  char digits[4];
-  for (unsigned char byte : bytes) {
-    snprintf(digits, sizeof digits, "%02X ", byte);
-    hex += digits;
-  }
-  return hex;
-}
-
 void Parse(const std::string& bytes, PluginSettings* settings) {
   ParseSettingsBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), settings);
 }
@@ -128,15 +118,6 @@ TEST(PluginSettings, ReportsAFailedWrite) {
   EXPECT_FALSE(WriteSettings(settings.value, readOnly));
   fclose(readOnly);
   EXPECT_FALSE(WriteSettings(settings.value, nullptr));
-}
-
-TEST(PluginSettings, AReplacedTemplateReplacesTheOldOne) {
-  Settings settings;
-  ResetSettings(&settings.value);
-  EXPECT_TRUE(ReplaceStatusFormat("new $A", &settings.value));
-  EXPECT_STREQ("new $A", settings.value.statusFormat);
-  ResetSettings(&settings.value);
-  EXPECT_STREQ(kDefaultStatusFormat, settings.value.statusFormat);
 }
 
 struct PathCase {

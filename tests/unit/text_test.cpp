@@ -79,16 +79,6 @@ TEST(FitText, ReadsNoFurtherThanTheByteAtMaxBytes) {
   EXPECT_EQ(2u, FitText(full, 3));
 }
 
-std::string Hex(const std::string& bytes) {
-  std::string hex;
-  char digits[4];
-  for (unsigned char byte : bytes) {
-    snprintf(digits, sizeof digits, "%02X ", byte);
-    hex += digits;
-  }
-  return hex;
-}
-
 struct Utf8Case {
   unsigned codePage;
   const char* text;

@@ -103,14 +103,6 @@ TEST_F(HostQueryTest, NegativeAnswersKeepTheirSign) {
   EXPECT_STREQ("", fields_.progressText);
 }
 
-TEST_F(HostQueryTest, WithoutAHostWindowEverythingIsEmpty) {
-  g_descriptor.hostWindow = nullptr;
-  RefreshTrackFields(QueryHost, &fields_);
-  EXPECT_EQ(0, g_answers.queries);
-  EXPECT_STREQ("", fields_.songText);
-  EXPECT_STREQ("", fields_.progressText);
-}
-
 TEST_F(HostQueryTest, TitlesCompareCaseSensitively) {
   RefreshTrackFields(QueryHost, &fields_);
   g_answers.title = "SOME ARTIST - SOME SONG";
