@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/text_portable.h"
+#include "core_test_support.h"
 
 namespace {
 
@@ -19,8 +19,7 @@ struct ReplyCase {
 
 class ProfileReplyTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(SetModelCodePage(1252)); }
-  void TearDown() override { SetModelCodePage(1252); }
+  CodePageScope western{1252};
 };
 
 TEST_F(ProfileReplyTest, SecondFieldIsTheName) {
@@ -61,7 +60,7 @@ TEST_F(ProfileReplyTest, NeverWritesPastTheNameBuffer) {
 // In a double-byte code page a trail byte equal to '\' or 0x04 is part of a
 // character, not a backslash or a separator.
 TEST_F(ProfileReplyTest, TrailBytesAreNotSeparatorsOrBackslashes) {
-  ASSERT_TRUE(SetModelCodePage(932));
+  CodePageScope doubleByte(932);
   char name[100];
   EXPECT_TRUE(ParseProfileReply("a\x04\x95\x5C\x04", name, sizeof name));
   EXPECT_STREQ("\x95\x5C", name);

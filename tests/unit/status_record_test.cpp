@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/text_portable.h"
+#include "core_test_support.h"
 
 namespace {
 
@@ -14,30 +14,11 @@ const std::string kSep = "\xC0\x80";
 const std::string kIconIdle = kSep + "47" + kSep + "2";
 const std::string kHeadphones = kSep + "184" + kSep + "YSTATUS=2\tu\t0\ts\t0\tp\t1\tm\t59\td\t0" + kSep + "187" + kSep + "2";
 
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : bytes) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 15];
-    hex += ' ';
-  }
-  return hex;
-}
+// A record buffer between canary bytes that no build may touch.
+struct GuardedRecord : Guarded<char[kStatusRecordSize]> {
+  char* bytes = value;
 
-// A record buffer followed by canary bytes that no build may touch.
-struct GuardedRecord {
-  enum : size_t { kCanaries = 32 };
-  char bytes[kStatusRecordSize + kCanaries];
-
-  GuardedRecord() { memset(bytes, 0xCC, sizeof bytes); }
-  bool CanariesIntact() const {
-    for (size_t i = kStatusRecordSize; i < sizeof bytes; ++i) {
-      if (static_cast<unsigned char>(bytes[i]) != 0xCC) return false;
-    }
-    return true;
-  }
-  // Builds into the first kStatusRecordSize bytes; returns the record, or "<-1>".
+  // Builds into the buffer; returns the record, or "<-1>".
   std::string Build(const std::string& text, RecordOptions options) {
     int length = BuildStatusRecord(text.c_str(), options, bytes, kStatusRecordSize);
     if (length < 0) return "<-1>";
@@ -48,8 +29,7 @@ struct GuardedRecord {
 
 class StatusRecordTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(SetModelCodePage(1252)); }
-  void TearDown() override { SetModelCodePage(1252); }
+  CodePageScope western{1252};
 };
 
 struct LayoutCase {
@@ -132,7 +112,7 @@ TEST_F(StatusRecordTest, TextExactlyFillingTheBufferIsKeptWhole) {
 }
 
 TEST_F(StatusRecordTest, DoubleByteCharacterIsNeverSplit) {
-  ASSERT_TRUE(SetModelCodePage(932));
+  CodePageScope doubleByte(932);
   // One ASCII byte, then two-byte characters: the budget of 299 bytes ends in the middle of one.
   const std::string text = "a" + std::string(400, '\x82');  // 0x82 0x82 pairs
   GuardedRecord record;
