@@ -11,11 +11,31 @@
 // it waits, which can dispatch the next timer expiry; that tick must not run
 // inside this one.
 static bool g_tickRunning = false;
+// The link the running tick is publishing through, and one that was retired
+// while it did (see DestroyLinkAfterTick).
+static MessengerLink* g_publishingLink = nullptr;
+static MessengerLink* g_retiredLink = nullptr;
 
 void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) {
   if (g_tickRunning) return;
   g_tickRunning = true;
   const char* text = ComposeStatus(QueryHost, g_module.settings.statusFormat, &g_module.composer);
-  if (text != nullptr && g_module.link != nullptr) g_module.link->PublishStatus(text, g_module.settings);
+  if (text != nullptr && g_module.link != nullptr) {
+    g_publishingLink = g_module.link;
+    g_publishingLink->PublishStatus(text, g_module.settings);
+    g_publishingLink = nullptr;
+    MessengerLink* retired = g_retiredLink;
+    g_retiredLink = nullptr;
+    delete retired;
+  }
   g_tickRunning = false;
+}
+
+void DestroyLinkAfterTick(MessengerLink* link) {
+  if (link == nullptr) return;
+  if (link == g_publishingLink) {
+    g_retiredLink = link;
+    return;
+  }
+  delete link;
 }

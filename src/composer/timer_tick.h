@@ -3,4 +3,12 @@
 
 #include <windows.h>
 
+class MessengerLink;
+
 void CALLBACK OnTimerTick(HWND window, UINT message, UINT_PTR timerId, DWORD time);
+
+// Destroys a link that is no longer the module's. A tick that is handing its
+// text to that very link is waiting for the messenger, and that wait lets
+// messages sent to this thread run, a Save among them; the link is then
+// destroyed when the tick is done with it, not under its feet.
+void DestroyLinkAfterTick(MessengerLink* link);

@@ -41,7 +41,8 @@ void PluginStop() {
   KillTimer(nullptr, g_module.timerId);
   g_module.timerId = 0;
   // The destructor may talk to the messenger (closing command 376); the timer
-  // is already gone, so no tick can run while it waits.
-  delete g_module.link;
+  // is already gone, so no new tick can start while it waits.
+  MessengerLink* link = g_module.link;
   g_module.link = nullptr;
+  DestroyLinkAfterTick(link);
 }

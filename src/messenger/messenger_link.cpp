@@ -75,7 +75,12 @@ bool MessengerLink::FullCheck() {
   // Keep the object alive across the call even if a nested check replaces it.
   ComRef<IMessengerAutomation> held(automation.Get());
   OpenArgument zero = {};
-  return held->Open(zero, &channelId, &channelAux) == S_OK;
+  if (held->Open(zero, &channelId, &channelAux) == S_OK) return true;
+  // An object whose open failed has no channel: holding it would let the quick
+  // path report ready and every later query fail until the messenger's window
+  // goes away. Dropping it makes the next check a full one that tries again.
+  automation.Reset();
+  return false;
 }
 
 const char* MessengerLink::QueryProfile() {

@@ -7,6 +7,7 @@
 
 #include <new>
 
+#include "composer/timer_tick.h"
 #include "host/lifecycle.h"
 #include "messenger/messenger_link.h"
 #include "resources/resource_ids.h"
@@ -84,8 +85,9 @@ static void RestartPublishing() {
     // timer of the host's own.
     g_module.timerId = 0;
   }
-  delete g_module.link;
+  MessengerLink* link = g_module.link;
   g_module.link = nullptr;
+  DestroyLinkAfterTick(link);
   if (!g_module.settings.enabled) return;
   ForgetLastTextOffered(&g_module.composer);
   StartTickTimer();

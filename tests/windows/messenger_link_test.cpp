@@ -184,10 +184,8 @@ TEST_F(MessengerLinkTest, FailuresWriteNothingAndSendNothing) {
       {"no profile key", With([](MessengerOptions* o) { o->profileKey = false; }), "automation query 103 ok", true,
        true},
       {"creation fails", With([](MessengerOptions* o) { o->automation = "create-fails"; }), nullptr, false, false},
-      // The object stays held after a failed open, so the second publish takes
-      // the quick path and its query meets an unopened channel.
-      {"open fails", With([](MessengerOptions* o) { o->automation = "open-fails"; }),
-       "automation query 103 bad-channel", false, true},
+      {"open fails", With([](MessengerOptions* o) { o->automation = "open-fails"; }), "automation open failed",
+       false, false},
       {"query fails", With([](MessengerOptions* o) { o->automation = "query-fails"; }),
        "automation query 103 failed", false, true},
       {"reply is not a string", With([](MessengerOptions* o) { o->automation = "non-bstr"; }),
@@ -224,17 +222,19 @@ TEST_F(MessengerLinkTest, FailuresWriteNothingAndSendNothing) {
   }
 }
 
-TEST_F(MessengerLinkTest, OpenFailureKeepsTheObjectAndTakesTheQuickPathNext) {
+// A failed open is not readiness: the object is dropped and every check is a
+// full one that tries again, rather than a quick path to an unopened channel.
+TEST_F(MessengerLinkTest, OpenFailureDropsTheObjectAndChecksAgain) {
   MessengerOptions options;
   options.automation = "open-fails";
   StartMessenger(options);
   link.reset(new MessengerLink());
   EXPECT_FALSE(link->IsReady());
-  EXPECT_TRUE(link->IsReady());
+  EXPECT_FALSE(link->IsReady());
   EXPECT_EQ(nullptr, link->QueryProfile());
   const std::vector<std::string> lines = messenger.Lines();
-  EXPECT_EQ(1u, LinesStartingWith(lines, "automation create").size()) << messenger.LogText();
-  EXPECT_EQ(1u, LinesStartingWith(lines, "automation open failed").size());
+  EXPECT_EQ(3u, LinesStartingWith(lines, "automation open failed").size()) << messenger.LogText();
+  EXPECT_TRUE(LinesStartingWith(lines, "automation query").empty()) << messenger.LogText();
 }
 
 TEST_F(MessengerLinkTest, NoMessengerMeansNotReady) {
