@@ -40,6 +40,13 @@ foreach(target tavrin_core tavrin_plugin gen_Tavrin)
     $<$<COMPILE_LANGUAGE:CXX>:${TAVRIN_WARNINGS} ${TAVRIN_DLL_FLAGS} -ffunction-sections -fdata-sections>)
 endforeach()
 target_link_options(gen_Tavrin PRIVATE ${TAVRIN_WIN_LINK_FLAGS} -s -Wl,--gc-sections)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  # Nothing unwinds through the 32-bit plug-in (no exceptions), so its code
+  # needs no DWARF unwind tables; x86_64 keeps its table-based unwinding.
+  foreach(target tavrin_core tavrin_plugin gen_Tavrin)
+    target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
+  endforeach()
+endif()
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   # The shipping DLL is checked by inspection: PE32 i386, the undecorated

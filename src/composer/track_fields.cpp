@@ -1,9 +1,9 @@
 // The eight placeholder texts, refreshed from the host's answers each tick.
 #include "composer/track_fields.h"
 
-#include <stdio.h>
 #include <string.h>
 
+#include "common/bounded_writer.h"
 #include "platform/text.h"
 
 static const char kBufferingTitle[] = "[Buffering...]";
@@ -52,17 +52,28 @@ static void SplitTitle(TrackFields* fields) {
   fields->titlePart = titleStart;
 }
 
-// Below an hour "m:ss", from an hour "h:mm:ss", with C's truncating division
-// so odd negative lengths still give a bounded text; -1 (unknown) is empty.
+// Below an hour "%d:%02d", from an hour "%d:%02d:%02d", with C's truncating
+// division so odd negative lengths still give a bounded text; -1 (unknown) is
+// empty.
 static void FormatLength(int32_t seconds, char* out) {
-  if (seconds == -1) {
-    out[0] = '\0';
-  } else if (seconds < 3600) {
-    snprintf(out, kNumberTextSize, "%d:%02d", static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  BoundedWriter text(out, kNumberTextSize);
+  if (seconds == -1) return;
+  if (seconds >= 3600) {
+    text.AppendDecimal(seconds / 3600);
+    text.AppendText(":");
+    text.AppendDecimal(seconds / 60 % 60, 2);
   } else {
-    snprintf(out, kNumberTextSize, "%d:%02d:%02d", static_cast<int>(seconds / 3600),
-             static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    text.AppendDecimal(seconds / 60 % 60);
   }
+  text.AppendText(":");
+  text.AppendDecimal(seconds % 60, 2);
+}
+
+// A number in decimal followed by its unit ("%dkbps"); the unit may be empty.
+static void FormatNumber(int64_t value, const char* unit, char* out) {
+  BoundedWriter text(out, kNumberTextSize);
+  text.AppendDecimal(value);
+  text.AppendText(unit);
 }
 
 // Ten cells, whole seconds first. The cell is worked out in 64 bits and
@@ -83,14 +94,14 @@ void RefreshTrackFields(HostQueryFn query, TrackFields* fields) {
   TakeTitle(reinterpret_cast<const char*>(query(position, kRequestEntryTitle)), title);
 
   if (!TextEquals(title, fields->lastTitle)) {
-    snprintf(fields->positionText, kNumberTextSize, "%lld", static_cast<long long>(position) + 1);
+    FormatNumber(static_cast<int64_t>(position) + 1, "", fields->positionText);
     memcpy(fields->songText, title, sizeof title);
     memcpy(fields->lastTitle, title, sizeof title);
     SplitTitle(fields);
     FormatLength(AskNumber(query, 1, kRequestPlaybackTime), fields->lengthText);
-    snprintf(fields->bitrateText, kNumberTextSize, "%dkbps", static_cast<int>(AskNumber(query, 1, kRequestStreamInfo)));
-    snprintf(fields->sampleRateText, kNumberTextSize, "%dkHz", static_cast<int>(AskNumber(query, 0, kRequestStreamInfo)));
-    snprintf(fields->listLengthText, kNumberTextSize, "%d", static_cast<int>(AskNumber(query, 0, kRequestPlaylistLength)));
+    FormatNumber(AskNumber(query, 1, kRequestStreamInfo), "kbps", fields->bitrateText);
+    FormatNumber(AskNumber(query, 0, kRequestStreamInfo), "kHz", fields->sampleRateText);
+    FormatNumber(AskNumber(query, 0, kRequestPlaylistLength), "", fields->listLengthText);
   }
 
   int32_t lengthSeconds = AskNumber(query, 1, kRequestPlaybackTime);

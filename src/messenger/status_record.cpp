@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "common/bounded_writer.h"
 #include "platform/text.h"
 
 namespace {
@@ -13,40 +14,9 @@ const char kHeadphonesStatus[] = "YSTATUS=2\tu\t0\ts\t0\tp\t1\tm\t59\td\t0";
 // The icon and headphones groups: at most 2+2+2+3 and 45 bytes.
 enum : size_t { kGroupsSize = 64 };
 
-// Appends to a fixed buffer; an append that would not fit (zero byte
-// included) is refused and marks the writer as failed.
-struct BoundedWriter {
-  char* out;
-  size_t size;
-  size_t length;
-  bool failed;
-
-  void Append(const char* bytes, size_t count) {
-    if (failed || count >= size - length) {
-      failed = true;
-      return;
-    }
-    memcpy(out + length, bytes, count);
-    length += count;
-    out[length] = '\0';
-  }
-  void AppendText(const char* text) { Append(text, strlen(text)); }
-  void AppendDecimal(unsigned value) {
-    char digits[10];
-    size_t count = 0;
-    do {
-      digits[sizeof digits - 1 - count] = static_cast<char>('0' + value % 10);
-      value /= 10;
-      ++count;
-    } while (value != 0);
-    Append(digits + sizeof digits - count, count);
-  }
-};
-
 // The groups that follow the text, in their fixed order: status icon, then headphones.
 bool BuildGroups(const RecordOptions& options, char* groups, size_t groupsSize, size_t* length) {
-  BoundedWriter writer{groups, groupsSize, 0, false};
-  groups[0] = '\0';
+  BoundedWriter writer(groups, groupsSize);
   if (options.statusIcon != 0) {
     writer.AppendText(kSeparator);
     writer.AppendDecimal(47);
@@ -63,8 +33,8 @@ bool BuildGroups(const RecordOptions& options, char* groups, size_t groupsSize, 
     writer.AppendText(kSeparator);
     writer.AppendDecimal(2);
   }
-  *length = writer.length;
-  return !writer.failed;
+  *length = writer.Length();
+  return !writer.Failed();
 }
 
 bool IsUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }

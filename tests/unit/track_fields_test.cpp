@@ -67,6 +67,8 @@ TEST_F(TrackFieldsTest, FormatsTheLength) {
   const LengthCase cases[] = {
       {245, "4:05"},    {59, "0:59"},       {0, "0:00"},          {3599, "59:59"},
       {3600, "1:00:00"}, {3725, "1:02:05"}, {-1, ""},             {INT_MAX, "596523:14:07"},
+      // Odd negative lengths follow printf's "%d:%02d" with truncating division.
+      {-5, "0:-5"},      {-65, "-1:-5"},    {INT_MIN, "-14:-8"},
   };
   int title = 0;
   for (const LengthCase& c : cases) {

@@ -1,0 +1,40 @@
+// A tiny replacement for the few printf formats the plug-in needs; MinGW's
+// printf family would bring its own formatting engine (floating point and
+// all) into the DLL, several times the size of the rest of the code.
+#include "common/bounded_writer.h"
+
+#include <string.h>
+
+BoundedWriter::BoundedWriter(char* out, size_t size) : out(out), size(size), length(0), failed(size == 0) {
+  if (size != 0) out[0] = '\0';
+}
+
+void BoundedWriter::Append(const char* bytes, size_t count) {
+  if (failed || count >= size - length) {
+    failed = true;
+    return;
+  }
+  memcpy(out + length, bytes, count);
+  length += count;
+  out[length] = '\0';
+}
+
+void BoundedWriter::AppendText(const char* text) { Append(text, strlen(text)); }
+
+void BoundedWriter::AppendDecimal(int64_t value, int width) {
+  // Built from the right; 20 digits hold any 64-bit magnitude, the rest is padding room.
+  char digits[64];
+  size_t start = sizeof digits;
+  // The magnitude in unsigned arithmetic, so the most negative value has one too.
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  do {
+    digits[--start] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  int sign = value < 0 ? 1 : 0;
+  int limit = static_cast<int>(sizeof digits) - 1;
+  if (width > limit) width = limit;
+  while (static_cast<int>(sizeof digits - start) + sign < width) digits[--start] = '0';
+  if (sign) digits[--start] = '-';
+  Append(digits + start, sizeof digits - start);
+}
