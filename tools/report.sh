@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Size and speed report: the two DLLs as inspected, and the composer
+# benchmarks' medians (cost of one tick with an unchanged title and of one
+# expansion of the default template). Builds what it reports on; run
+# tools/run-tests.sh first on a fresh machine (it installs the packages).
+set -eu
+cd "$(dirname "$0")/.."
+
+for preset in native win32 win64-test; do
+  cmake --preset "$preset" >/dev/null
+done
+cmake --build --preset win32 -j "$(nproc)" --target gen_Tavrin >/dev/null
+cmake --build --preset win64-test -j "$(nproc)" --target gen_Tavrin >/dev/null
+cmake --build --preset native -j "$(nproc)" --target tavrin_bench >/dev/null
+
+echo "== DLLs"
+tools/inspect-dll.sh build/win32/gen_Tavrin.dll i386
+tools/inspect-dll.sh build/win64-test/gen_Tavrin.dll x86-64
+
+echo "== composer benchmarks (medians of 5 repetitions; the machine is shared, so compare ratios)"
+build/native/tavrin_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_filter='.' 2>/dev/null | grep -E '^(Benchmark|-|BM_.*_median)'
