@@ -4,6 +4,7 @@
 #include "standin_messenger.h"
 
 #include <shellapi.h>
+#include <stdio.h>
 
 namespace {
 
@@ -17,7 +18,7 @@ HWND statusText = nullptr;
 const char kUsage[] =
     "usage: standin_messenger [--profile=NAME] [--signed-out] [--beta] [--no-profile-key] [--keep-key]\n"
     "         [--automation=ok|create-fails|open-fails|query-fails|non-bstr|long-reply]\n"
-    "         [--hung] [--hung-seconds=N] [--log=PATH] [--ready-event=NAME]\n";
+    "         [--hung] [--hung-seconds=N] [--log=PATH] [--ready-event=NAME] [--notify-window=HEX]\n";
 
 bool TakeValue(const std::wstring& argument, const wchar_t* name, std::wstring* value) {
   const std::wstring prefix = name;
@@ -50,6 +51,21 @@ bool ParseAutomation(const std::wstring& name) {
   return false;
 }
 
+// A window handle in hex, as a test prints it (an optional 0x is allowed).
+bool ParseWindow(const std::wstring& text, HWND* window) {
+  wchar_t* end = nullptr;
+  const unsigned long long value = wcstoull(text.c_str(), &end, 16);
+  if (text.empty() || *end != L'\0' || value == 0) return false;
+  *window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(value));
+  return true;
+}
+
+std::string WindowHex(HWND window) {
+  char text[24];
+  snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+  return text;
+}
+
 bool ParseOptions() {
   int count = 0;
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -68,6 +84,7 @@ bool ParseOptions() {
     else if (TakeValue(argument, L"--hung-seconds=", &value)) options.hungSeconds = wcstoul(value.c_str(), nullptr, 10);
     else if (TakeValue(argument, L"--log=", &value)) options.logPath = value;
     else if (TakeValue(argument, L"--ready-event=", &value)) options.readyEvent = value;
+    else if (TakeValue(argument, L"--notify-window=", &value)) good = ParseWindow(value, &options.notifyWindow);
     else good = false;
   }
   LocalFree(arguments);
@@ -91,12 +108,27 @@ void Show(const std::wstring& text) {
   if (statusText) SetWindowTextW(statusText, text.c_str());
 }
 
+// A messenger that calls back into the sender while it handles the apply
+// command: the sender waits in SendMessage, so whatever this message makes its
+// thread do runs inside that wait, before the record is read.
+void NotifyWindow(UINT command) {
+  if (!options.notifyWindow) return;
+  const std::string window = WindowHex(options.notifyWindow);
+  if (!IsWindow(options.notifyWindow)) {
+    LogLine("notify-failed " + window);
+    return;
+  }
+  SendMessageW(options.notifyWindow, WM_APP, command, 0);
+  LogLine("notified " + window);
+}
+
 void OnCommand(WPARAM wParam, LPARAM lParam) {
   std::string line = "command " + std::to_string(wParam);
   if (lParam != 0) line += " lparam=" + std::to_string(lParam);
   LogLine(line);
   const UINT id = static_cast<UINT>(wParam);
   if (id == kApplyCustomMessage || id == kApplyCustomMessageBeta) {
+    NotifyWindow(id);
     // Read now, while the sender waits in SendMessage: it deletes the
     // values as soon as we return.
     const RecordReport report = ReadRecord(ProfileKeyPath(options.profile));

@@ -21,6 +21,7 @@ struct Options {
   DWORD hungSeconds = 0;  // 0: for the rest of its life
   std::wstring logPath;
   std::wstring readyEvent;
+  HWND notifyWindow = nullptr;  // sent WM_APP on each apply command, before the record is read
 };
 
 // log.cpp: one line per event to stdout and, if opened, to the log file.

@@ -38,6 +38,15 @@ std::wstring SiblingPath(const wchar_t* name) {
   return full.substr(0, full.find_last_of(L"\\/") + 1) + name;
 }
 
+// The stand-in's form of a window handle, also the one its log shows.
+std::wstring WindowHex(HWND window) {
+  static const wchar_t digits[] = L"0123456789abcdef";
+  std::wstring text;
+  for (UINT_PTR value = reinterpret_cast<UINT_PTR>(window); value != 0; value >>= 4)
+    text.insert(text.begin(), digits[value & 15]);
+  return text.empty() ? L"0" : text;
+}
+
 std::wstring Quoted(const std::wstring& argument) { return L"\"" + argument + L"\""; }
 
 std::wstring CommandLine(const std::wstring& program, const MessengerOptions& options, const std::wstring& logPath,
@@ -51,6 +60,7 @@ std::wstring CommandLine(const std::wstring& program, const MessengerOptions& op
   line += L" --automation=" + Wide(options.automation);
   if (options.hung) line += L" --hung";
   if (options.hungSeconds > 0) line += L" --hung-seconds=" + std::to_wstring(options.hungSeconds);
+  if (options.notifyWindow) line += L" --notify-window=" + WindowHex(options.notifyWindow);
   line += L" " + Quoted(L"--log=" + logPath);
   line += L" --ready-event=" + readyEvent;
   return line;

@@ -25,6 +25,10 @@ struct MessengerOptions {
   std::string automation = "ok";
   bool hung = false;     // the window thread stops answering once ready; COM still answers
   int hungSeconds = 0;   // with hung: resume after this many seconds (0: never)
+  // When set, each apply command (391/392) first sends this window WM_APP
+  // (wParam: the command id) and waits for it, then reads the record: a
+  // messenger that calls back into the sender while the sender waits.
+  HWND notifyWindow = nullptr;
 };
 
 class MessengerProcess {

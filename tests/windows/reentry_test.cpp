@@ -1,0 +1,175 @@
+// A Save or a stop that runs inside a tick's wait for the messenger.
+//
+// While the tick hands its text over, it waits for the messenger to handle the
+// apply command, and that wait lets messages sent to the player's thread run.
+// Here the stand-in messenger, while it handles the command, sends such a
+// message to a window on the player's thread, whose procedure then saves the
+// open settings dialog or stops the plug-in. Either retires the link the tick
+// is still inside; that link must live until the tick is done with it, so its
+// closing command reaches the messenger after the record, not before.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <sstream>
+
+#include "lifecycle_harness.h"
+#include "messenger_process.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+using harness::DialogDriver;
+using harness::PluginHost;
+
+const char kTitle[] = "Some Artist - Some Song";
+// The player's clock stands at 0 (61 s into the track, cell 2 of the bar);
+// moving it to 40000 puts the marker in cell 4, a changed status.
+const char kCell2[] = "Some Artist - Some Song (4:05) [--|-------]";
+const char kCell4[] = "Some Artist - Some Song (4:05) [----|-----]";
+const int64_t kCell4ClockMs = 40000;
+
+// What the next call-back from the messenger does, once; later call-backs do
+// nothing, so a later hand-over cannot repeat the action.
+std::function<void()> g_onCallback;
+int g_callbacks = 0;
+
+LRESULT CALLBACK CallbackProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_APP) return DefWindowProcW(window, message, wParam, lParam);
+  ++g_callbacks;
+  std::function<void()> action;
+  action.swap(g_onCallback);
+  if (action) action();
+  return 0;
+}
+
+// The window the messenger calls back: message-only, on this (the player's) thread.
+class CallbackWindow {
+ public:
+  CallbackWindow() {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = CallbackProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TavrinReentryCallback";
+    RegisterClassExW(&windowClass);  // fails harmlessly when already registered
+    window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             windowClass.hInstance, nullptr);
+  }
+  ~CallbackWindow() {
+    if (window != nullptr) DestroyWindow(window);
+  }
+  HWND Get() const { return window; }
+  // The line the messenger logs once this window has handled its call-back.
+  std::string NotifiedLine() const {
+    std::ostringstream line;
+    line << "notified " << std::hex << reinterpret_cast<UINT_PTR>(window);
+    return line.str();
+  }
+
+ private:
+  CallbackWindow(const CallbackWindow&) = delete;
+  CallbackWindow& operator=(const CallbackWindow&) = delete;
+  HWND window = nullptr;
+};
+
+// The plug-in ticking about every 10 ms in the stand-in player on this thread,
+// the messenger calling back into it on every hand-over, and the first
+// hand-over (cell 2) done with nothing armed.
+class Reentry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_onCallback = nullptr;
+    g_callbacks = 0;
+    ASSERT_NE(nullptr, callback.Get());
+    harness::WriteSettingsFile(harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 0, 0));
+    MessengerOptions options;
+    options.notifyWindow = callback.Get();
+    std::string error;
+    ASSERT_TRUE(messenger.Start(options, 10000, &error)) << error;
+    host.reset(new PluginHost(harness::OneTrack(kTitle, 245, 61000)));
+    ASSERT_TRUE(host->Ok(&error)) << error;
+    ASSERT_EQ(0, host->Start());
+    const int first = messenger.WaitForLine("record ");
+    ASSERT_GE(first, 0) << messenger.LogText();
+    ASSERT_EQ(RecordLine(kCell2, 0, true), messenger.Lines()[first]);
+    ASSERT_EQ(1, g_callbacks);
+    armedAt = messenger.Lines().size();
+  }
+
+  void TearDown() override {
+    g_onCallback = nullptr;
+    if (host && !stoppedInside) host->Stop();
+    host.reset();
+    EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+  }
+
+  // Commands, call-backs and records since the action was armed, in order.
+  std::vector<std::string> EventsSinceArmed() const {
+    std::vector<std::string> events;
+    const std::vector<std::string> lines = messenger.Lines();
+    for (size_t i = armedAt; i < lines.size(); ++i) {
+      const std::string& line = lines[i];
+      if (line.rfind("command ", 0) == 0 || line.rfind("notified", 0) == 0 || line.rfind("record ", 0) == 0)
+        events.push_back(line);
+    }
+    return events;
+  }
+
+  size_t RecordsSinceArmed() const { return LinesStartingWith(EventsSinceArmed(), "record ").size(); }
+
+  harness::SettingsFileGuard settings;
+  CallbackWindow callback;
+  MessengerProcess messenger;
+  std::unique_ptr<PluginHost> host;
+  size_t armedAt = 0;
+  bool stoppedInside = false;  // the stop entry already ran; the host calls it once
+};
+
+TEST_F(Reentry, SaveDuringTheHandOverClosesTheOldLinkAfterItsRecord) {
+  // With the dialog open, arm the Save and change the status: the next tick
+  // hands cell 4 over, and the messenger's call-back clicks Save right there.
+  DialogDriver driver;
+  int saves = 0;
+  driver.Run(&host->Player(), {[&](HWND dialog) {
+               g_onCallback = [&saves, dialog] {
+                 ++saves;
+                 harness::Click(dialog, IDC_SAVE);
+               };
+               host->Player().Clock().Set(kCell4ClockMs);
+               return true;
+             }},
+             10000);
+  ASSERT_TRUE(driver.DialogSeen());
+  ASSERT_FALSE(driver.TimedOut()) << "Save was never clicked:\n" << messenger.LogText();
+  EXPECT_EQ(1, saves);
+
+  // The new link offers the status again on its first tick.
+  ASSERT_TRUE(standin::PumpUntil([&] { return RecordsSinceArmed() >= 2; }, 5000)) << messenger.LogText();
+  const std::string notified = callback.NotifiedLine();
+  const std::string record = RecordLine(kCell4, 0, true);
+  EXPECT_EQ((std::vector<std::string>{"command 391", notified, record,  // the hand-over the Save ran inside
+                                      "command 376",                     // the old link, once the tick is done
+                                      "command 391", notified, record}),  // the new link
+            EventsSinceArmed())
+      << messenger.LogText();
+  EXPECT_EQ(3, g_callbacks);
+}
+
+TEST_F(Reentry, StopDuringTheHandOverClosesTheLinkAfterItsRecord) {
+  g_onCallback = [this] {
+    stoppedInside = true;
+    host->Stop();
+  };
+  host->Player().Clock().Set(kCell4ClockMs);
+  ASSERT_TRUE(standin::PumpUntil([&] { return RecordsSinceArmed() >= 1; }, 5000)) << messenger.LogText();
+  // Let ticks come if the timer were still running: none may.
+  harness::PumpForTimerPeriods(5, 20);
+  EXPECT_EQ((std::vector<std::string>{"command 391", callback.NotifiedLine(), RecordLine(kCell4, 0, true),
+                                      "command 376"}),
+            EventsSinceArmed())
+      << messenger.LogText();
+  EXPECT_EQ(2, g_callbacks);
+}
+
+}  // namespace
