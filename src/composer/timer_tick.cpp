@@ -2,6 +2,8 @@
 // to the messenger link.
 #include "composer/timer_tick.h"
 
+#include <string.h>
+
 #include "composer/status_composer.h"
 #include "host/host_query.h"
 #include "host/lifecycle.h"
@@ -21,8 +23,12 @@ void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) {
   g_tickRunning = true;
   const char* text = ComposeStatus(QueryHost, g_module.settings.statusFormat, &g_module.composer);
   if (text != nullptr && g_module.link != nullptr) {
+    // A Save inside the hand-over's waits empties the last text offered; the
+    // text on its way out must not change under it.
+    char outgoing[kLastTextSize];
+    memcpy(outgoing, text, strlen(text) + 1);
     g_publishingLink = g_module.link;
-    g_publishingLink->PublishStatus(text, g_module.settings);
+    g_publishingLink->PublishStatus(outgoing, g_module.settings);
     g_publishingLink = nullptr;
     MessengerLink* retired = g_retiredLink;
     g_retiredLink = nullptr;

@@ -34,8 +34,7 @@ MessengerLink::MessengerLink()
       automation(),
       channelId(0),
       channelAux(0),
-      betaClient(0),
-      publishing(false) {}
+      betaClient(0) {}
 
 MessengerLink::~MessengerLink() {
   free(profile);

@@ -48,7 +48,4 @@ class MessengerLink {
   LONG channelId;
   LONG channelAux;
   BYTE betaClient;
-  // Set while PublishStatus runs: a COM wait pumps this thread's messages, and
-  // a nested hand-over must not interleave with the one in progress.
-  bool publishing;
 };

@@ -23,22 +23,10 @@ bool BuildKeyPath(const char* profile, char* path, size_t pathSize) {
   return true;
 }
 
-// Clears a flag when the scope ends, whichever way it ends.
-class ScopedFlag {
- public:
-  explicit ScopedFlag(bool* flag) : flag(flag) { *flag = true; }
-  ~ScopedFlag() { *flag = false; }
-
- private:
-  bool* flag;
-};
-
 }  // namespace
 
 void MessengerLink::PublishStatus(const char* text, const PluginSettings& settings) {
-  if (publishing || text == nullptr) return;
-  ScopedFlag busy(&publishing);
-  if (!IsReady()) return;
+  if (text == nullptr || !IsReady()) return;
 
   RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon};
   char record[kStatusRecordSize];
