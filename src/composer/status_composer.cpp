@@ -1,4 +1,4 @@
-// Steps 1-3 of a tick: refresh the fields, expand the template, and decide
+// The composing part of a tick: refresh the fields, expand the template, and decide
 // whether the text is new. Nothing here allocates: the expansion's storage
 // lives on this call's stack and the lasting texts are fixed buffers.
 #include "composer/status_composer.h"

@@ -12,7 +12,7 @@ struct StatusComposer {
   char lastTextOffered[kLastTextSize];
 };
 
-// Runs steps 1-3 of a tick. Returns lastTextOffered when the text changed and
+// Refreshes, expands and compares. Returns lastTextOffered when the text changed and
 // must be offered (it is remembered first), or null when it did not.
 // Allocates nothing.
 const char* ComposeStatus(HostQueryFn query, const char* statusFormat, StatusComposer* composer);
