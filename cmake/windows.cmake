@@ -52,7 +52,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   # The shipping DLL is checked by inspection: PE32 i386, the undecorated
   # export, imports only from system DLLs, and its size.
   add_test(NAME dll_inspection
-    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/inspect-dll.sh $<TARGET_FILE:gen_Tavrin> i386)
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/check-dll.sh $<TARGET_FILE:gen_Tavrin> i386)
 endif()
 
 add_subdirectory(standins)
@@ -68,6 +68,6 @@ if(TAVRIN_WINDOWS_TESTS)
   # Notification from our customisation header instead.
   target_include_directories(gtest BEFORE PUBLIC ${PROJECT_SOURCE_DIR}/tests/windows/gtest_mingw)
   add_test(NAME dll_inspection_x86_64
-    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/inspect-dll.sh $<TARGET_FILE:gen_Tavrin> x86-64)
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/check-dll.sh $<TARGET_FILE:gen_Tavrin> x86-64)
   add_subdirectory(tests/windows)
 endif()

@@ -14,8 +14,8 @@ cmake --build --preset win64-test -j "$(nproc)" --target gen_Tavrin >/dev/null
 cmake --build --preset native -j "$(nproc)" --target tavrin_bench >/dev/null
 
 echo "== DLLs"
-tools/inspect-dll.sh build/win32/gen_Tavrin.dll i386
-tools/inspect-dll.sh build/win64-test/gen_Tavrin.dll x86-64
+tools/check-dll.sh build/win32/gen_Tavrin.dll i386
+tools/check-dll.sh build/win64-test/gen_Tavrin.dll x86-64
 
 echo "== composer benchmarks (medians of 5 repetitions; the machine is shared, so compare ratios)"
 build/native/tavrin_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \

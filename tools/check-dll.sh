@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Checks a built gen_Tavrin.dll: machine, the undecorated export, imports only
-# from system DLLs. Prints its size. Usage: inspect-dll.sh DLL i386|x86-64
+# from system DLLs. Prints its size. Usage: check-dll.sh DLL i386|x86-64
 set -u
 dll=$1
 arch=$2
 objdump=x86_64-w64-mingw32-objdump
-fail() { echo "inspect-dll: $*" >&2; exit 1; }
+fail() { echo "check-dll: $*" >&2; exit 1; }
 
 [ -f "$dll" ] || fail "$dll does not exist"
 headers=$("$objdump" -p "$dll") || fail "objdump cannot read $dll"
