@@ -1,6 +1,8 @@
 // The messenger's automation object, served as a COM local server from the
-// multithreaded apartment: calls arrive on COM's own threads, so they are
-// answered even while the window thread is busy or hung.
+// apartment of the thread that starts it: by default the multithreaded one,
+// where calls arrive on COM's own threads and are answered even while the
+// window thread is busy or hung; with --com-on-window-thread the window
+// thread's own, where they wait for its message loop.
 //
 // The interface crosses processes through the universal marshaler, driven by
 // the type library embedded in this program (automation.idl) and registered
@@ -77,6 +79,7 @@ class Automation final : public IMessengerAutomation {
     channel = InterlockedIncrement(&lastChannel);
     *channelId = channel;
     LogLine("automation open ok");
+    if (config->hungAfterOpen) RequestHang();
     return S_OK;
   }
 

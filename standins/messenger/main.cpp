@@ -11,14 +11,18 @@ namespace {
 const UINT kApplyCustomMessage = 391;      // 392 from a beta build's point of view
 const UINT kApplyCustomMessageBeta = 392;
 const UINT kClosing = 376;
+const UINT kHangMessage = WM_APP + 1;  // posted to the main window by RequestHang
 
 Options options;
+HWND mainWindow = nullptr;
 HWND statusText = nullptr;
+LONG hangRequested = 0;
 
 const char kUsage[] =
     "usage: standin_messenger [--profile=NAME] [--signed-out] [--beta] [--no-profile-key] [--keep-key]\n"
     "         [--automation=ok|create-fails|open-fails|query-fails|non-bstr|long-reply]\n"
-    "         [--hung] [--hung-seconds=N] [--log=PATH] [--ready-event=NAME] [--notify-window=HEX]\n";
+    "         [--hung | --hung-after-open] [--hung-seconds=N] [--com-on-window-thread]\n"
+    "         [--log=PATH] [--ready-event=NAME] [--notify-window=HEX]\n";
 
 bool TakeValue(const std::wstring& argument, const wchar_t* name, std::wstring* value) {
   const std::wstring prefix = name;
@@ -79,6 +83,8 @@ bool ParseOptions() {
     else if (argument == L"--no-profile-key") options.profileKey = false;
     else if (argument == L"--keep-key") options.keepKey = true;
     else if (argument == L"--hung") options.hung = true;
+    else if (argument == L"--hung-after-open") options.hungAfterOpen = true;
+    else if (argument == L"--com-on-window-thread") options.comOnWindowThread = true;
     else if (TakeValue(argument, L"--profile=", &value)) options.profile = value, good = !value.empty();
     else if (TakeValue(argument, L"--automation=", &value)) good = ParseAutomation(value);
     else if (TakeValue(argument, L"--hung-seconds=", &value)) options.hungSeconds = wcstoul(value.c_str(), nullptr, 10);
@@ -140,8 +146,22 @@ void OnCommand(WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// The window thread stops answering; so does COM when it is served from this
+// thread's apartment, and otherwise, on COM's own threads, it does not.
+void Hang() {
+  LogLine("hung");
+  if (options.hungSeconds == 0) {
+    for (;;) Sleep(INFINITE);
+  }
+  Sleep(options.hungSeconds * 1000);
+  LogLine("resumed");
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case kHangMessage:
+      Hang();
+      return 0;
     case WM_COMMAND:
       OnCommand(wParam, lParam);
       return 0;
@@ -205,23 +225,13 @@ void SignalReady() {
   CloseHandle(event);
 }
 
-// The window thread stops answering; COM, on its own threads, does not.
-void Hang() {
-  LogLine("hung");
-  if (options.hungSeconds == 0) {
-    for (;;) Sleep(INFINITE);
-  }
-  Sleep(options.hungSeconds * 1000);
-  LogLine("resumed");
-}
-
 int Run() {
   if (!PrepareProfileKey()) {
     LogLine("error=profile-key");
     return 1;
   }
-  HWND main = CreateWindows();
-  if (!main) {
+  mainWindow = CreateWindows();
+  if (!mainWindow) {
     LogLine("error=windows");
     return 1;
   }
@@ -238,6 +248,10 @@ int Run() {
 
 }  // namespace
 
+void RequestHang() {
+  if (InterlockedExchange(&hangRequested, 1) == 0) PostMessageW(mainWindow, kHangMessage, 0, 0);
+}
+
 int main() {
   if (!ParseOptions()) {
     DWORD written = 0;
@@ -245,8 +259,12 @@ int main() {
     return 2;
   }
   OpenLogFile(options.logPath);
-  // The multithreaded apartment: incoming calls need no message loop of ours.
-  if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+  // By default the multithreaded apartment: incoming calls need no message loop
+  // of ours. With --com-on-window-thread, this thread's own single-threaded
+  // apartment, as a messenger that serves COM from its UI thread: calls arrive
+  // through the message loop below and wait while it is busy or hung.
+  const DWORD apartment = options.comOnWindowThread ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED;
+  if (FAILED(CoInitializeEx(nullptr, apartment))) {
     LogLine("error=com");
     return 1;
   }

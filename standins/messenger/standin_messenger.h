@@ -18,7 +18,9 @@ struct Options {
   AutomationMode automation = AutomationMode::Ok;
   const char* automationName = "ok";
   bool hung = false;
-  DWORD hungSeconds = 0;  // 0: for the rest of its life
+  bool hungAfterOpen = false;  // hang only once the first channel is opened
+  DWORD hungSeconds = 0;       // 0: for the rest of its life
+  bool comOnWindowThread = false;  // serve the automation object from the window thread's apartment
   std::wstring logPath;
   std::wstring readyEvent;
   HWND notifyWindow = nullptr;  // sent WM_APP on each apply command, before the record is read
@@ -31,9 +33,13 @@ void LogLine(const std::string& line);  // any thread
 std::string Utf8(const std::wstring& text);
 std::string Hex(const std::string& bytes);
 
-// automation_server.cpp: the COM local server (call on an MTA thread).
+// automation_server.cpp: the COM local server, served from the apartment of
+// the thread that calls StartAutomation.
 bool StartAutomation(const Options& options);
 void StopAutomation();
+
+// main.cpp: makes the window thread hang as --hung does (any thread; once).
+void RequestHang();
 
 // record.cpp: reads the values the plug-in handed over and describes them.
 struct RecordReport {

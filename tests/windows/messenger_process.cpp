@@ -59,7 +59,9 @@ std::wstring CommandLine(const std::wstring& program, const MessengerOptions& op
   if (options.keepKey) line += L" --keep-key";
   line += L" --automation=" + Wide(options.automation);
   if (options.hung) line += L" --hung";
+  if (options.hungAfterOpen) line += L" --hung-after-open";
   if (options.hungSeconds > 0) line += L" --hung-seconds=" + std::to_wstring(options.hungSeconds);
+  if (options.comOnWindowThread) line += L" --com-on-window-thread";
   if (options.notifyWindow) line += L" --notify-window=" + WindowHex(options.notifyWindow);
   line += L" " + Quoted(L"--log=" + logPath);
   line += L" --ready-event=" + readyEvent;

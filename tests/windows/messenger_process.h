@@ -23,8 +23,14 @@ struct MessengerOptions {
   bool keepKey = false;             // leave the profile key (and its values) behind at exit
   // ok | create-fails | open-fails | query-fails | non-bstr | long-reply
   std::string automation = "ok";
-  bool hung = false;     // the window thread stops answering once ready; COM still answers
-  int hungSeconds = 0;   // with hung: resume after this many seconds (0: never)
+  bool hung = false;     // the window thread stops answering once ready; COM still answers (see below)
+  // Like hung, but only once the first open operation has succeeded, so that a
+  // link can become ready before the hang; the log says "hung" when it begins.
+  bool hungAfterOpen = false;
+  int hungSeconds = 0;   // with hung or hungAfterOpen: resume after this many seconds (0: never)
+  // Serve the automation object from the window thread's single-threaded
+  // apartment: a hung window thread then hangs every COM call as well.
+  bool comOnWindowThread = false;
   // When set, each apply command (391/392) first sends this window WM_APP
   // (wParam: the command id) and waits for it, then reads the record: a
   // messenger that calls back into the sender while the sender waits.
