@@ -40,7 +40,7 @@ MessengerLink::~MessengerLink() {
   free(profile);
   profile = nullptr;
   SendCommand(WM_COMMAND, kClosingCommand, 0);
-  // automation releases its reference as a member.
+  DropAutomation();
 }
 
 bool MessengerLink::IsReady() {
@@ -50,6 +50,9 @@ bool MessengerLink::IsReady() {
 }
 
 bool MessengerLink::FullCheck() {
+  // Every full check starts a fresh object, so a failed creation leaves none.
+  // The old one goes while mainWindow is still the window it came with.
+  DropAutomation();
   mainWindow = FindWindowA("yahooBuddyMain", nullptr);
   if (mainWindow == nullptr) return false;
   HWND top = FindWindowExA(mainWindow, nullptr, "YTopWindow", nullptr);
@@ -62,9 +65,8 @@ bool MessengerLink::FullCheck() {
   title[0] = '\0';
   GetWindowTextA(mainWindow, title, sizeof title);
   betaClient = FindText(title, " (BETA)") >= 0 ? 1 : 0;
+  if (!WindowAnswers()) return false;
 
-  // Every full check starts a fresh object; the one held before is released
-  // first, so a failed creation leaves none.
   HRESULT created = CoCreateInstance(CLSID_MessengerAutomation, nullptr, CLSCTX_LOCAL_SERVER,
                                      IID_IMessengerAutomation, automation.ResetAndGetSlot());
   if (created != S_OK) {
@@ -83,7 +85,7 @@ bool MessengerLink::FullCheck() {
 }
 
 const char* MessengerLink::QueryProfile() {
-  if (!IsReady()) return nullptr;
+  if (!IsReady() || !WindowAnswers()) return nullptr;
 
   ComRef<IMessengerAutomation> held(automation.Get());
   VariantOwner request;
@@ -106,6 +108,26 @@ const char* MessengerLink::QueryProfile() {
   if (profile == nullptr) return nullptr;
   memcpy(profile, name, size);
   return profile;
+}
+
+// Asked before every call into the automation object: a messenger may serve it
+// from its window thread, and a COM call, unlike a message, has no bound. (A
+// hang that starts between this answer and the call is not caught.)
+bool MessengerLink::WindowAnswers() {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(mainWindow, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kCommandTimeoutMs,
+                             &result) != 0;
+}
+
+// Releasing the object is a call into its messenger as well: one whose window
+// is there but does not answer keeps the reference for good.
+void MessengerLink::DropAutomation() {
+  if (automation.Get() == nullptr) return;
+  if (IsWindow(mainWindow) && !WindowAnswers()) {
+    automation.Abandon();
+    return;
+  }
+  automation.Reset();
 }
 
 LRESULT MessengerLink::SendCommand(UINT message, WPARAM wParam, LPARAM lParam) {

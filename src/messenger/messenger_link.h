@@ -41,6 +41,8 @@ class MessengerLink {
   MessengerLink& operator=(const MessengerLink&) = delete;
 
   bool FullCheck();
+  bool WindowAnswers();
+  void DropAutomation();
 
   HWND mainWindow;
   char* profile;  // malloc'ed; replaced only when the name changes

@@ -20,6 +20,9 @@ class ComRef {
     pointer = nullptr;
     if (old != nullptr) old->Release();
   }
+  // Forgets the reference without releasing it: for an object whose release
+  // could block, a leaked reference is the lesser harm.
+  void Abandon() { pointer = nullptr; }
   T* Get() const { return pointer; }
   T* operator->() const { return pointer; }
   // Releases the held reference and returns the slot for a call that writes one.
