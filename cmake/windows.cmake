@@ -17,7 +17,7 @@ add_library(tavrin_plugin STATIC
   src/host/plugin_entry.cpp
   src/host/host_query.cpp
   src/host/lifecycle.cpp
-  src/composer/timer_tick.cpp
+  src/host/timer_tick.cpp
   src/settings/settings_file.cpp
   src/settings/config_dialog.cpp
   src/messenger/automation.cpp

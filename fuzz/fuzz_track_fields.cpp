@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   StatusComposer* composer = static_cast<StatusComposer*>(calloc(1, sizeof(StatusComposer)));
   for (int i = 0; i < ticks; ++i) {
-    const char* offered = ComposeStatus(FuzzQuery, format.c_str(), composer);
+    RefreshTrackFields(FuzzQuery, &composer->fields);
+    const char* offered = ComposeStatus(format.c_str(), composer);
     CheckFields(composer->fields);
     Check(EndsWithin(composer->lastTextOffered, kLastTextSize));
     Check(offered == nullptr || offered == composer->lastTextOffered);

@@ -5,12 +5,13 @@
 
 #include <string.h>
 
-BoundedWriter::BoundedWriter(char* out, size_t size) : out(out), size(size), length(0), failed(size == 0) {
+BoundedWriter::BoundedWriter(char* out, size_t size)
+    : out(out), size(size), length(0), failed(size == 0), cut(false) {
   if (size != 0) out[0] = '\0';
 }
 
 void BoundedWriter::Append(const char* bytes, size_t count) {
-  if (failed || count >= size - length) {
+  if (failed || cut || count >= size - length) {
     failed = true;
     return;
   }
@@ -37,4 +38,25 @@ void BoundedWriter::AppendDecimal(int64_t value, int width) {
   while (static_cast<int>(sizeof digits - start) + sign < width) digits[--start] = '0';
   if (sign) digits[--start] = '-';
   Append(digits + start, sizeof digits - start);
+}
+
+void BoundedWriter::AppendPart(const char* bytes, size_t count) {
+  if (failed || cut) return;
+  size_t room = size - 1 - length;
+  if (count <= room) {
+    memcpy(out + length, bytes, count);
+    length += count;
+    out[length] = '\0';
+    return;
+  }
+  // One byte more than the text may hold: the last byte shows what follows the cut.
+  memcpy(out + length, bytes, room + 1);
+  length += room;
+  cut = true;
+}
+
+void BoundedWriter::CutAtCharBoundary(FitTextFn fit) {
+  if (!cut) return;
+  length = fit(out, size - 1);
+  out[length] = '\0';
 }

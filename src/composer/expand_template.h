@@ -5,7 +5,7 @@
 
 #include "composer/track_fields.h"
 
-enum : size_t { kExpansionHalfSize = 1024 };  // 1023 bytes of text and the zero
+constexpr size_t kExpansionHalfSize = 1024;  // 1023 bytes of text and the zero
 
 // Working storage for one expansion: two halves filled alternately.
 struct ExpansionBuffer {

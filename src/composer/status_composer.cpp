@@ -1,16 +1,15 @@
-// The composing part of a tick: refresh the fields, expand the template, and decide
-// whether the text is new. Nothing here allocates: the expansion's storage
-// lives on this call's stack and the lasting texts are fixed buffers.
+// The composing part of a tick: expand the template and decide whether the
+// text is new. Nothing here allocates: the expansion's storage lives on this
+// call's stack and the lasting texts are fixed buffers.
 #include "composer/status_composer.h"
 
 #include <string.h>
 
 #include "platform/text.h"
 
-const char* ComposeStatus(HostQueryFn query, const char* statusFormat, StatusComposer* composer) {
-  RefreshTrackFields(query, &composer->fields);
+const char* ComposeStatus(const char* format, StatusComposer* composer) {
   ExpansionBuffer work;
-  const char* expanded = ExpandTemplate(statusFormat, composer->fields, &work);
+  const char* expanded = ExpandTemplate(format, composer->fields, &work);
 
   // The text is cut to what the last-text buffer holds before the comparison,
   // so an overlong text equals what was stored and is not offered every tick.

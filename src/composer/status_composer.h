@@ -1,21 +1,23 @@
-// The composing half of a tick: refresh, expand, compare with the last text
-// offered. The Windows timer callback adds the hand-over to the messenger.
+// The composing half of a tick: expand the template with the refreshed
+// fields and compare with the last text offered. The tick in src/host adds
+// the host's queries before it and the hand-over to the messenger after it.
 #pragma once
 
 #include "composer/expand_template.h"
 #include "composer/track_fields.h"
 
-enum : size_t { kLastTextSize = 260 };  // 259 bytes of text and the zero
+constexpr size_t kLastTextSize = 260;  // 259 bytes of text and the zero
 
 struct StatusComposer {
   TrackFields fields;
   char lastTextOffered[kLastTextSize];
 };
 
-// Refreshes, expands and compares. Returns lastTextOffered when the text changed and
-// must be offered (it is remembered first), or null when it did not.
-// Allocates nothing.
-const char* ComposeStatus(HostQueryFn query, const char* statusFormat, StatusComposer* composer);
+// Expands format with composer->fields (refreshed by RefreshTrackFields
+// first) and compares the result with the last text offered. Returns
+// lastTextOffered when the text changed and must be offered (it is
+// remembered first), or null when it did not. Allocates nothing.
+const char* ComposeStatus(const char* format, StatusComposer* composer);
 
 // Forgets the last text offered, so the next tick offers even an unchanged text.
 void ForgetLastTextOffered(StatusComposer* composer);

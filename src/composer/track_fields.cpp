@@ -8,7 +8,7 @@
 
 static const char kBufferingTitle[] = "[Buffering...]";
 static const char kEmptyBar[] = "[----------]";
-enum : int32_t { kBarCells = 10 };
+constexpr int32_t kBarCells = 10;
 
 // Numeric answers are 32-bit values in a pointer-sized result: keep the low
 // 32 bits, as a signed value.

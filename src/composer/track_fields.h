@@ -19,11 +19,9 @@ enum HostRequest : intptr_t {
   kRequestPlaylistLength = 124,    // wParam 0
 };
 
-enum : size_t {
-  kTitleSize = 260,        // songText and lastTitle, terminating zero included
-  kNumberTextSize = 24,    // any 32-bit value in its format, with the zero
-  kProgressTextSize = 13,  // "[----------]" and the zero
-};
+constexpr size_t kTitleSize = 260;        // songText and lastTitle, terminating zero included
+constexpr size_t kNumberTextSize = 24;    // any 32-bit value in its format, with the zero
+constexpr size_t kProgressTextSize = 13;  // "[----------]" and the zero
 
 struct TrackFields {
   char songText[kTitleSize];           // $A: the artist part, or the whole title

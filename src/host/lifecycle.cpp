@@ -1,48 +1,137 @@
-// The three entries the host calls, and the module state they own: the
-// settings, the tick timer and the one messenger link.
+// The three entries the host calls, and the running state they own: one
+// sequence stops publishing and one starts it, for start, Save and stop alike.
 #include "host/lifecycle.h"
 
 #include <new>
 
-#include "composer/timer_tick.h"
 #include "host/plugin_descriptor.h"
+#include "host/timer_tick.h"
 #include "messenger/messenger_link.h"
-#include "resources/resource_ids.h"
-#include "settings/config_dialog.h"
 #include "settings/settings_file.h"
 
-ModuleState g_module;
+RunningState g_running;
 
-void StartTickTimer() {
-  // A thread timer: its expiries reach OnTimerTick through the host's own
-  // message loop. An interval of 0 gets the platform's shortest period.
-  UINT periodMs = static_cast<UINT>(g_module.settings.intervalSeconds) * 1000u;
-  g_module.timerId = SetTimer(nullptr, 0, periodMs, OnTimerTick);
+static int g_activeCalls = 0;
+
+ActiveCall::ActiveCall() { ++g_activeCalls; }
+ActiveCall::~ActiveCall() { --g_activeCalls; }
+
+// A stop that arrives inside another call of ours (a tick's wait for the host
+// or the messenger, the settings dialog's modal loop) may be followed at once
+// by the host's FreeLibrary, before that call returns into this module. A
+// reference taken now would have to be released from inside the module later,
+// and that FreeLibrary would return into unmapped code if it dropped the last
+// one. So the only safe reference is one never released: the module stays
+// mapped until the process ends.
+static void PinModule() {
+  HMODULE self = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCSTR>(&g_running), &self);
+}
+
+// The plug-in's own file path, which its settings file follows. Without the
+// module instance, GetModuleFileNameA would name the host's program, whose
+// .ini is the host's own configuration; a full buffer means the path was cut.
+static bool GetModulePath(char* path, DWORD size) {
+  HMODULE module = g_descriptor.moduleInstance;
+  if (module == nullptr) return false;
+  DWORD length = GetModuleFileNameA(module, path, size);
+  return length != 0 && length < size;
+}
+
+// No timer, and the link says goodbye (after the tick that is handing it a
+// text, if one is). A stale timer id must not reach KillTimer later: by then
+// it may name a timer of the host's own.
+static void StopPublishing() {
+  if (g_running.timerId != 0) KillTimer(nullptr, g_running.timerId);
+  g_running.timerId = 0;
+  MessengerLink* link = g_running.link;
+  g_running.link = nullptr;
+  RetireLink(link);
+}
+
+// With status changing enabled, a timer (its expiries reach OnTimerTick
+// through the host's own message loop; an interval of 0 gets the platform's
+// shortest period) whose first tick offers even an unchanged status to the
+// new link. At start the link exists even when disabled, so that stop can
+// still say goodbye to a messenger; creating it touches neither windows nor
+// COM. Without memory there is simply no link, and ticks publish nothing.
+static void StartPublishing(bool linkWhenDisabled) {
+  const PluginSettings& settings = g_running.settings;
+  if (settings.enabled) {
+    ForgetLastTextOffered(&g_running.composer);
+    UINT periodMs = static_cast<UINT>(settings.intervalSeconds) * 1000u;
+    g_running.timerId = SetTimer(nullptr, 0, periodMs, OnTimerTick);
+  }
+  if (settings.enabled || linkWhenDisabled) g_running.link = new (std::nothrow) MessengerLink;
+}
+
+// Save hands over what the dialog read from its controls.
+static void ApplyEditedSettings(PluginSettings* edited, HWND) {
+  // After stop nothing may start again: no timer, no link, and the copy goes.
+  if (!g_running.started) {
+    FreeSettings(edited);
+    return;
+  }
+  PluginSettings previous = g_running.settings;
+  // Without memory for the template's copy, the one in force stays: the tick
+  // must never see a missing one.
+  if (edited->statusFormat == nullptr) {
+    edited->statusFormat = previous.statusFormat;
+    previous.statusFormat = nullptr;
+  }
+  g_running.settings = *edited;
+  edited->statusFormat = nullptr;
+  FreeSettings(&previous);
+
+  char modulePath[kSettingsPathSize];
+  if (GetModulePath(modulePath, sizeof modulePath)) SaveSettingsFile(modulePath, g_running.settings);
+  StopPublishing();
+  StartPublishing(false);
+}
+
+static void StopRunning() {
+  g_running.started = false;
+  StopPublishing();
+  FreeSettings(&g_running.settings);
 }
 
 int PluginStart() {
-  LoadSettings();
-  g_module.timerId = 0;
-  if (g_module.settings.enabled) StartTickTimer();
-  // The link exists even when disabled, so stop can still say goodbye to a
-  // messenger; creating it touches neither windows nor COM. Without memory
-  // there is simply no link, and the tick publishes nothing.
-  g_module.link = new (std::nothrow) MessengerLink;
+  ActiveCall call;
+  // A second start without a stop would leave the first timer ticking (at
+  // twice the rate, and on after stop and unload) and the first link without
+  // its goodbye: it restarts instead.
+  if (g_running.started) StopRunning();
+  char modulePath[kSettingsPathSize];
+  if (GetModulePath(modulePath, sizeof modulePath))
+    LoadSettingsFile(modulePath, &g_running.settings);
+  else
+    ResetSettings(&g_running.settings);
+  g_running.started = true;
+  StartPublishing(true);
   return 0;
 }
 
 void PluginConfigure() {
-  DialogBoxParamA(g_descriptor.moduleInstance, MAKEINTRESOURCEA(IDD_CONFIG), g_descriptor.hostWindow,
-                  ConfigDialogProc, 0);
+  ActiveCall call;
+  // One dialog at a time: a second configure shows the one already open.
+  if (g_running.configuring != nullptr) {
+    if (g_running.configuring->dialog != nullptr) SetForegroundWindow(g_running.configuring->dialog);
+    return;
+  }
+  ConfigDialogSession session = {&g_running.settings, ApplyEditedSettings, nullptr};
+  g_running.configuring = &session;
+  RunConfigDialog(g_descriptor.moduleInstance, g_descriptor.hostWindow, &session);
+  g_running.configuring = nullptr;
 }
 
 void PluginStop() {
-  FreeSettings(&g_module.settings);
-  KillTimer(nullptr, g_module.timerId);
-  g_module.timerId = 0;
-  // The destructor may talk to the messenger (closing command 376); the timer
-  // is already gone, so no new tick can start while it waits.
-  MessengerLink* link = g_module.link;
-  g_module.link = nullptr;
-  DestroyLinkAfterTick(link);
+  ActiveCall call;
+  if (g_activeCalls > 1) PinModule();
+  // The host's closing messages reach its window through the dialog's modal
+  // loop, and it stops its plug-ins there: the dialog ends with the plug-in,
+  // and a Save that still arrives finds it stopped.
+  if (g_running.configuring != nullptr && g_running.configuring->dialog != nullptr)
+    EndDialog(g_running.configuring->dialog, 0);
+  StopRunning();
 }

@@ -1,25 +1,39 @@
-// The three entries the host calls, and the module state they own.
+// The three entries the host calls, and the one owner of the plug-in's
+// running state: the settings, the composer's state, the tick timer, the one
+// messenger link and the open settings dialog.
 #pragma once
 
 #include <windows.h>
 
 #include "composer/status_composer.h"
+#include "settings/config_dialog.h"
 #include "settings/plugin_settings.h"
 
 class MessengerLink;
 
-struct ModuleState {
+struct RunningState {
+  bool started;                      // between the start entry and the stop entry
   PluginSettings settings;
-  StatusComposer composer;  // track fields and the last text offered
-  UINT_PTR timerId;         // last timer started; 0 when start found status changing disabled
-  MessengerLink* link;      // the one link, or null
+  StatusComposer composer;           // track fields and the last text offered
+  UINT_PTR timerId;                  // the tick timer, or 0
+  MessengerLink* link;               // the one link, or null
+  ConfigDialogSession* configuring;  // while the settings dialog is open, its session
 };
-extern ModuleState g_module;
+extern RunningState g_running;
 
 int PluginStart();
 void PluginConfigure();
 void PluginStop();
 
-// Starts the repeating tick timer with the interval in g_module.settings and
-// stores its id in timerId.
-void StartTickTimer();
+// Counts the calls of ours in progress on the host's thread (entries and
+// ticks) for as long as it lives: each can wait, and the host's messages that
+// run inside that wait can call an entry again.
+class ActiveCall {
+ public:
+  ActiveCall();
+  ~ActiveCall();
+
+ private:
+  ActiveCall(const ActiveCall&) = delete;
+  ActiveCall& operator=(const ActiveCall&) = delete;
+};

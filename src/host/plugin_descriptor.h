@@ -26,7 +26,7 @@ static_assert(offsetof(PluginDescriptor, hostWindow) == 20, "host window is word
 static_assert(offsetof(PluginDescriptor, moduleInstance) == 24, "module instance is word 7");
 #endif
 
-enum { kPluginDescriptorVersion = 0x10 };
+constexpr int kPluginDescriptorVersion = 0x10;
 extern PluginDescriptor g_descriptor;
 
 extern "C" __declspec(dllexport) PluginDescriptor* winampGetGeneralPurposePlugin();

@@ -17,7 +17,7 @@ struct OpenArgument {
 };
 static_assert(sizeof(OpenArgument) == 16, "open takes a 16-byte value");
 
-enum : LONG { kQueryProfileRequest = 103 };
+constexpr LONG kQueryProfileRequest = 103;
 
 struct IMessengerAutomation : public IUnknown {
   // Slot 3: opens a channel; writes channelId.

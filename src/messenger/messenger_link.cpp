@@ -11,7 +11,7 @@
 namespace {
 
 // The converted reply, at most 99 bytes and its zero byte.
-enum : int { kReplySize = 100 };
+constexpr int kReplySize = 100;
 
 // Converts a reply string to the ANSI code page. Returns false when it is
 // empty or its ANSI form does not fit whole: a shortened reply could name
@@ -28,13 +28,14 @@ bool ReplyToAnsi(BSTR reply, char* out, int outSize) {
 
 }  // namespace
 
-MessengerLink::MessengerLink()
+MessengerLink::MessengerLink(UINT commandTimeoutMs)
     : mainWindow(nullptr),
       profile(nullptr),
       automation(),
       channelId(0),
       channelAux(0),
-      betaClient(0) {}
+      betaClient(0),
+      commandTimeoutMs(commandTimeoutMs) {}
 
 MessengerLink::~MessengerLink() {
   free(profile);
@@ -115,7 +116,7 @@ const char* MessengerLink::QueryProfile() {
 // hang that starts between this answer and the call is not caught.)
 bool MessengerLink::WindowAnswers() {
   DWORD_PTR result = 0;
-  return SendMessageTimeoutA(mainWindow, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kCommandTimeoutMs,
+  return SendMessageTimeoutA(mainWindow, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, commandTimeoutMs,
                              &result) != 0;
 }
 
@@ -131,14 +132,22 @@ void MessengerLink::DropAutomation() {
 }
 
 LRESULT MessengerLink::SendCommand(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!IsReady()) return 0;
+  LRESULT result = 0;
+  Deliver(message, wParam, lParam, &result);
+  return result;
+}
+
+CommandOutcome MessengerLink::Deliver(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (result != nullptr) *result = 0;
+  if (!IsReady()) return CommandOutcome::kNotSent;
   // As synchronous as SendMessage for a responsive messenger, but bounded: a
   // hung one costs the UI thread at most the timeout, and nothing once it is
   // known to be hung.
-  DWORD_PTR result = 0;
-  if (SendMessageTimeoutA(mainWindow, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kCommandTimeoutMs,
-                          &result) == 0) {
-    return 0;
+  DWORD_PTR answer = 0;
+  if (SendMessageTimeoutA(mainWindow, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, commandTimeoutMs,
+                          &answer) == 0) {
+    return CommandOutcome::kUnconfirmed;
   }
-  return static_cast<LRESULT>(result);
+  if (result != nullptr) *result = static_cast<LRESULT>(answer);
+  return CommandOutcome::kCompleted;
 }

@@ -6,20 +6,32 @@
 
 #include "messenger/automation.h"
 #include "messenger/owners.h"
-#include "settings/plugin_settings.h"
+#include "messenger/status_record.h"
 
 // The messenger's WM_COMMAND ids.
-enum : WPARAM {
-  kClosingCommand = 376,
-  kApplyCustomStatusCommand = 391,  // 392 for a beta build
-};
+constexpr WPARAM kClosingCommand = 376;
+constexpr WPARAM kApplyCustomStatusCommand = 391;  // 392 for a beta build
 // How long one command may wait for the messenger's window; a hung messenger
 // must not freeze the player's UI thread for longer.
-enum : UINT { kCommandTimeoutMs = 10000 };
+constexpr UINT kCommandTimeoutMs = 10000;
+
+// What became of a command for the messenger's window.
+enum class CommandOutcome {
+  kNotSent,      // the messenger is not ready
+  kCompleted,    // the window processed it
+  kUnconfirmed,  // sent, but the wait ran out: the window may still process it later
+};
+
+// What became of a status handed to PublishStatus.
+enum class HandOver {
+  kDone,         // applied, or not for this messenger (not ready, no profile, no key)
+  kUnconfirmed,  // the apply command did not complete: offer the text again
+};
 
 class MessengerLink {
  public:
-  MessengerLink();
+  // commandTimeoutMs bounds every wait for the messenger's window.
+  explicit MessengerLink(UINT commandTimeoutMs = kCommandTimeoutMs);
   // Frees the profile and sends the closing command 376 when the messenger is ready.
   virtual ~MessengerLink();
 
@@ -30,11 +42,13 @@ class MessengerLink {
   // processed, at most kCommandTimeoutMs. Returns the window's result, or 0
   // when not ready (nothing sent) or when the wait ran out.
   LRESULT SendCommand(UINT message, WPARAM wParam, LPARAM lParam);
+  // SendCommand that tells what became of the message; result may be null.
+  CommandOutcome Deliver(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
   // Turns a changed status text into the messenger's record and applies it.
-  void PublishStatus(const char* text, const PluginSettings& settings);
+  HandOver PublishStatus(const char* text, const RecordOptions& options);
   // record holds recordLength bytes and its zero byte.
-  void ApplyCustomStatus(const char* record, size_t recordLength);
+  HandOver ApplyCustomStatus(const char* record, size_t recordLength);
 
  private:
   MessengerLink(const MessengerLink&) = delete;
@@ -50,4 +64,5 @@ class MessengerLink {
   LONG channelId;
   LONG channelAux;
   BYTE betaClient;
+  UINT commandTimeoutMs;
 };

@@ -9,7 +9,7 @@ namespace {
 
 const char kProfilesKey[] = "Software\\Yahoo\\Pager\\profiles\\";
 const char kCustomMessagesKey[] = "\\Custom Msgs";
-enum : size_t { kKeyPathSize = 256 };
+constexpr size_t kKeyPathSize = 256;
 
 // The profile's custom-message key path. Returns false when it does not fit.
 bool BuildKeyPath(const char* profile, char* path, size_t pathSize) {
@@ -25,26 +25,25 @@ bool BuildKeyPath(const char* profile, char* path, size_t pathSize) {
 
 }  // namespace
 
-void MessengerLink::PublishStatus(const char* text, const PluginSettings& settings) {
-  if (text == nullptr || !IsReady()) return;
+HandOver MessengerLink::PublishStatus(const char* text, const RecordOptions& options) {
+  if (text == nullptr || !IsReady()) return HandOver::kDone;
 
-  RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon};
   char record[kStatusRecordSize];
   int length = BuildStatusRecord(text, options, record, sizeof record);
-  if (length < 0) return;
-  ApplyCustomStatus(record, static_cast<size_t>(length));
+  if (length < 0) return HandOver::kDone;
+  return ApplyCustomStatus(record, static_cast<size_t>(length));
 }
 
-void MessengerLink::ApplyCustomStatus(const char* record, size_t recordLength) {
+HandOver MessengerLink::ApplyCustomStatus(const char* record, size_t recordLength) {
   const char* name = QueryProfile();
-  if (name == nullptr) return;
+  if (name == nullptr) return HandOver::kDone;
   // Built at once: the profile text is not used across the waits below.
   char keyPath[kKeyPathSize];
-  if (!BuildKeyPath(name, keyPath, sizeof keyPath)) return;
+  if (!BuildKeyPath(name, keyPath, sizeof keyPath)) return HandOver::kDone;
 
   // The messenger owns the key; it is never created here.
   RegistryKey key;
-  if (!key.Open(HKEY_CURRENT_USER, keyPath, KEY_WRITE)) return;
+  if (!key.Open(HKEY_CURRENT_USER, keyPath, KEY_WRITE)) return HandOver::kDone;
 
   const BYTE* bytes = reinterpret_cast<const BYTE*>(record);
   DWORD size = static_cast<DWORD>(recordLength + 1);
@@ -54,9 +53,14 @@ void MessengerLink::ApplyCustomStatus(const char* record, size_t recordLength) {
   RegSetValueExA(key.Get(), "4_DND", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&doNotDisturb),
                  sizeof doNotDisturb);
 
-  // Returns once the messenger has read the values (or the wait ran out).
-  SendCommand(WM_COMMAND, kApplyCustomStatusCommand + betaClient, 0);
+  // Returns once the messenger has read the values, or when the wait ran
+  // out. Then the system still delivers the command later, and the messenger
+  // reads the values at that moment: they must still be there, and the text
+  // is offered again (the next hand-over removes them).
+  if (Deliver(WM_COMMAND, kApplyCustomStatusCommand + betaClient, 0, nullptr) == CommandOutcome::kUnconfirmed)
+    return HandOver::kUnconfirmed;
 
   const char* const temporaries[] = {"1_bin", "1", "4", "4_bin"};
   for (const char* value : temporaries) RegDeleteValueA(key.Get(), value);
+  return HandOver::kDone;
 }

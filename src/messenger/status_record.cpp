@@ -12,7 +12,7 @@ const char kSeparator[] = "\xC0\x80";
 const char kHeadphonesStatus[] = "YSTATUS=2\tu\t0\ts\t0\tp\t1\tm\t59\td\t0";
 
 // The icon and headphones groups: at most 2+2+2+3 and 45 bytes.
-enum : size_t { kGroupsSize = 64 };
+constexpr size_t kGroupsSize = 64;
 
 // The groups that follow the text, in their fixed order: status icon, then headphones.
 bool BuildGroups(const RecordOptions& options, char* groups, size_t groupsSize, size_t* length) {
@@ -48,13 +48,40 @@ size_t FitUtf8(const char* text, size_t length, size_t maxBytes) {
   return cut;
 }
 
+// The record's fields are split at the byte pair 0xC0 0x80, and a text in an
+// ANSI code page can hold it: "À€" in 1252, "АЂ" in 1251, the one character
+// "纮" in 936, or a double-byte character ending in 0xC0 before "€". Each
+// character that holds the 0x80 of such a pair becomes one '?', so the text
+// stays one field, cannot add groups of its own, and keeps everything else.
+// (UTF-8 never holds the pair.) Works in place on a terminated text of
+// length bytes; returns the new length.
+size_t DropSeparatorPairs(char* text, size_t length) {
+  size_t read = 0;
+  size_t write = 0;
+  while (read < length) {
+    size_t size = CharSize(text + read);
+    if (size == 0 || size > length - read) size = length - read;
+    bool pairEndsHere = (text[read] == '\x80' && write > 0 && text[write - 1] == '\xC0') ||
+                        (size == 2 && text[read] == '\xC0' && text[read + 1] == '\x80');
+    if (pairEndsHere) {
+      text[write++] = '?';
+    } else {
+      memmove(text + write, text + read, size);
+      write += size;
+    }
+    read += size;
+  }
+  return write;
+}
+
 // Copies the text, in the record's encoding, shortened at a character
 // boundary to at most maxBytes. Returns the bytes written, or -1.
 int WriteText(const char* text, bool utf8, char* out, size_t maxBytes) {
   if (!utf8) {
     size_t length = FitText(text, maxBytes);
     memcpy(out, text, length);
-    return static_cast<int>(length);
+    out[length] = '\0';  // within the record: maxBytes leaves room for the groups and the zero
+    return static_cast<int>(DropSeparatorPairs(out, length));
   }
   // A character's UTF-8 form is no shorter than its ANSI form (and at most
   // three bytes per ANSI byte), so a prefix of maxBytes ANSI bytes holds all

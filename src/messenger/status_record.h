@@ -6,7 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-enum : size_t { kStatusRecordSize = 300 };
+constexpr size_t kStatusRecordSize = 300;
 
 struct RecordOptions {
   uint8_t utf8Text;

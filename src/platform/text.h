@@ -18,6 +18,10 @@ ptrdiff_t FindLastChar(const char* text, char c);
 // are always equal.
 bool TextEquals(const char* a, const char* b);
 
+// Bytes of the character that starts at text: 1, or 2 for a double-byte
+// character of the ANSI code page; 0 at the terminating zero.
+size_t CharSize(const char* text);
+
 // Largest prefix length, at most maxBytes, that ends on a character boundary
 // of the ANSI code page (so a cut never splits a double-byte character).
 size_t FitText(const char* text, size_t maxBytes);

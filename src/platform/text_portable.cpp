@@ -1,6 +1,6 @@
 // Portable text services for the native build. They model the ANSI code page
-// of a Windows machine: 1252 (Western, single-byte) by default, or 932 as a
-// double-byte code page, so the tests can check character boundaries.
+// of a Windows machine: 1252 (Western, single-byte) by default, or 932 or 936
+// as double-byte code pages, so the tests can check character boundaries.
 #include "platform/text.h"
 
 #include <stdint.h>
@@ -12,7 +12,7 @@
 static unsigned g_codePage = 1252;
 
 bool SetModelCodePage(unsigned codePage) {
-  if (codePage != 1252 && codePage != 932) return false;
+  if (codePage != 1252 && codePage != 932 && codePage != 936) return false;
   g_codePage = codePage;
   return true;
 }
@@ -20,8 +20,9 @@ bool SetModelCodePage(unsigned codePage) {
 unsigned ModelCodePage() { return g_codePage; }
 
 static bool IsLeadByte(unsigned char byte) {
-  if (g_codePage != 932) return false;
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+  if (g_codePage == 932) return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+  if (g_codePage == 936) return byte >= 0x81 && byte <= 0xFE;
+  return false;
 }
 
 // As CharNextA: a lead byte followed by the terminating zero is one character.
@@ -37,6 +38,8 @@ ptrdiff_t FindLastChar(const char* text, char c) { return textwalk::FindLastChar
 
 bool TextEquals(const char* a, const char* b) { return strcmp(a, b) == 0; }
 
+size_t CharSize(const char* text) { return static_cast<size_t>(NextChar(text) - text); }
+
 size_t FitText(const char* text, size_t maxBytes) { return textwalk::FitText<NextChar>(text, maxBytes); }
 
 // Code page 1252 bytes 0x80-0x9F; the rest of 1252 equals Unicode. The five
@@ -49,9 +52,9 @@ static const uint16_t kCp1252High[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-// The model of 932 knows ASCII and the half-width katakana (0xA1-0xDF); any
-// other character, double-byte ones included, becomes U+FFFD. The tests only
-// need 932 for its character boundaries.
+// The model of 932 knows ASCII and the half-width katakana (0xA1-0xDF), that
+// of 936 only ASCII; any other character, double-byte ones included, becomes
+// U+FFFD. The tests need these two for their character boundaries.
 static uint32_t DecodeChar(const char* p) {
   unsigned char byte = static_cast<unsigned char>(*p);
   if (byte < 0x80) return byte;
@@ -59,6 +62,7 @@ static uint32_t DecodeChar(const char* p) {
     if (byte >= 0xA1 && byte <= 0xDF) return 0xFF61 + (byte - 0xA1);
     return 0xFFFD;
   }
+  if (g_codePage == 936) return 0xFFFD;
   if (byte < 0xA0) return kCp1252High[byte - 0x80];
   return byte;
 }

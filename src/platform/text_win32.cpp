@@ -21,12 +21,14 @@ ptrdiff_t FindLastChar(const char* text, char c) { return textwalk::FindLastChar
 
 bool TextEquals(const char* a, const char* b) { return lstrcmpA(a, b) == 0; }
 
+size_t CharSize(const char* text) { return static_cast<size_t>(NextChar(text) - text); }
+
 size_t FitText(const char* text, size_t maxBytes) { return textwalk::FitText<NextChar>(text, maxBytes); }
 
 // The texts converted are status texts (at most a few hundred bytes), so the
 // UTF-16 step uses a fixed stack buffer rather than the heap; a longer text
 // fails the conversion.
-enum { kWideChars = 1024 };
+constexpr int kWideChars = 1024;
 
 int AnsiToUtf8(const char* text, char* out, size_t outSize) {
   if (out == nullptr || outSize == 0) return -1;

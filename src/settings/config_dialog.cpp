@@ -1,17 +1,11 @@
-// The modal settings dialog: shows the settings, and on Save stores them,
-// writes the file and restarts the timer and the messenger link.
+// The modal settings dialog: shows the settings, and on Save hands what the
+// controls hold to the session's owner, which stores, writes and applies it.
 #include "settings/config_dialog.h"
 
 #include <shellapi.h>
 #include <stdlib.h>
 
-#include <new>
-
-#include "composer/timer_tick.h"
-#include "host/lifecycle.h"
-#include "messenger/messenger_link.h"
 #include "resources/resource_ids.h"
-#include "settings/settings_file.h"
 
 const char kProductPageUrl[] = "https://www.kestrima.com/Kestrima/?from=winamp";
 
@@ -21,10 +15,12 @@ static const char kPlaceholderLegend[] =
     "$I - playlist position\n$L - playlist length";
 static const char* const kStatusIconNames[] = {"None", "Busy", "Idle"};
 
-enum : WPARAM {
-  kStatusFormatLimit = 255,
-  kIntervalDigitsLimit = 2,
-};
+constexpr WPARAM kStatusFormatLimit = 255;
+constexpr WPARAM kIntervalDigitsLimit = 2;
+
+static ConfigDialogSession* SessionOf(HWND dialog) {
+  return reinterpret_cast<ConfigDialogSession*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
 
 static BYTE CheckedFlag(HWND dialog, int control) {
   return IsDlgButtonChecked(dialog, control) == BST_CHECKED ? 1 : 0;
@@ -34,8 +30,10 @@ static void CheckFlag(HWND dialog, int control, BYTE flag) {
   CheckDlgButton(dialog, control, flag ? BST_CHECKED : BST_UNCHECKED);
 }
 
-static void OnOpening(HWND dialog) {
-  const PluginSettings& settings = g_module.settings;
+static void OnOpening(HWND dialog, ConfigDialogSession* session) {
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(session));
+  session->dialog = dialog;
+  const PluginSettings& settings = *session->shown;
   HWND iconList = GetDlgItem(dialog, IDC_STATUS_ICON);
   for (const char* name : kStatusIconNames) SendMessageA(iconList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, EM_LIMITTEXT, kStatusFormatLimit, 0);
@@ -50,22 +48,20 @@ static void OnOpening(HWND dialog) {
   SetDlgItemTextA(dialog, IDC_LEGEND, kPlaceholderLegend);
 }
 
-// Takes the template from its edit. If the copy cannot be allocated, the old
-// template stays: the tick must never see a missing one.
-static void ReadStatusFormat(HWND dialog) {
+// The template's text as a new heap text, or null when it cannot be allocated.
+static char* ReadStatusFormat(HWND dialog) {
   HWND edit = GetDlgItem(dialog, IDC_STATUS_FORMAT);
   size_t length = static_cast<size_t>(SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0));
   char* text = static_cast<char*>(malloc(length + 1));
-  if (text == nullptr) return;
+  if (text == nullptr) return nullptr;
   text[0] = '\0';
   GetWindowTextA(edit, text, static_cast<int>(length + 1));
-  free(g_module.settings.statusFormat);
-  g_module.settings.statusFormat = text;
+  return text;
 }
 
-static void ReadControls(HWND dialog) {
-  PluginSettings& settings = g_module.settings;
-  ReadStatusFormat(dialog);
+static PluginSettings ReadControls(HWND dialog) {
+  PluginSettings settings = {};
+  settings.statusFormat = ReadStatusFormat(dialog);
   // Empty or non-numeric gives 0; the edit takes at most two characters.
   settings.intervalSeconds = static_cast<BYTE>(GetDlgItemInt(dialog, IDC_INTERVAL, nullptr, FALSE));
   // No selection (CB_ERR) would otherwise be stored as icon 255.
@@ -74,30 +70,12 @@ static void ReadControls(HWND dialog) {
   settings.headphonesIcon = CheckedFlag(dialog, IDC_HEADPHONES);
   settings.enabled = CheckedFlag(dialog, IDC_ENABLED);
   settings.utf8Text = CheckedFlag(dialog, IDC_UTF8);
+  return settings;
 }
 
-// Stops the timer and the link, then, if enabled, starts both afresh so the
-// next tick offers the current status again with the new settings.
-static void RestartPublishing() {
-  if (g_module.timerId != 0) {
-    KillTimer(nullptr, g_module.timerId);
-    // A stale id must not reach KillTimer at stop: by then it may name a
-    // timer of the host's own.
-    g_module.timerId = 0;
-  }
-  MessengerLink* link = g_module.link;
-  g_module.link = nullptr;
-  DestroyLinkAfterTick(link);
-  if (!g_module.settings.enabled) return;
-  ForgetLastTextOffered(&g_module.composer);
-  StartTickTimer();
-  g_module.link = new (std::nothrow) MessengerLink;
-}
-
-static void OnSave(HWND dialog) {
-  ReadControls(dialog);
-  SaveSettings();
-  RestartPublishing();
+static void OnSave(HWND dialog, ConfigDialogSession* session) {
+  PluginSettings edited = ReadControls(dialog);
+  session->save(&edited, dialog);
   EndDialog(dialog, 0);
 }
 
@@ -111,19 +89,34 @@ static void OnProductLink(HWND dialog) {
 }
 
 static void OnCommand(HWND dialog, WORD control) {
+  ConfigDialogSession* session = SessionOf(dialog);
+  if (session == nullptr) return;
   switch (control) {
-    case IDC_SAVE: OnSave(dialog); break;
+    case IDC_SAVE: OnSave(dialog, session); break;
     case IDC_CANCEL: OnCancel(dialog); break;
     case IDC_PRODUCT_LINK: OnProductLink(dialog); break;
     default: break;
   }
 }
 
-INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+static void OnDestroy(HWND dialog) {
+  ConfigDialogSession* session = SessionOf(dialog);
+  if (session != nullptr) session->dialog = nullptr;
+}
+
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: OnOpening(dialog); break;
+    case WM_INITDIALOG: OnOpening(dialog, reinterpret_cast<ConfigDialogSession*>(lParam)); break;
     case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
+    case WM_DESTROY: OnDestroy(dialog); break;
     default: break;
   }
   return 0;
+}
+
+void RunConfigDialog(HINSTANCE module, HWND owner, ConfigDialogSession* session) {
+  session->dialog = nullptr;
+  DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_CONFIG), owner, ConfigDialogProc,
+                  reinterpret_cast<LPARAM>(session));
+  session->dialog = nullptr;
 }

@@ -1,9 +1,26 @@
-// The modal settings dialog (template 101).
+// The modal settings dialog (template 101). It edits a copy of the settings
+// and hands the copy to whoever opened it; it never reaches into the running
+// plug-in itself.
 #pragma once
 
 #include <windows.h>
 
+#include "settings/plugin_settings.h"
+
 // The product page the link control opens.
 extern const char kProductPageUrl[];
+
+struct ConfigDialogSession {
+  // What the controls show when the dialog opens.
+  const PluginSettings* shown;
+  // Save: gets the settings read from the controls and owns their template
+  // from then on; dialog is the owner for any message it shows.
+  void (*save)(PluginSettings* edited, HWND dialog);
+  // The open dialog, from its opening until it is destroyed; null otherwise.
+  HWND dialog;
+};
+
+// Runs the dialog modally with session as its state; returns when it closes.
+void RunConfigDialog(HINSTANCE module, HWND owner, ConfigDialogSession* session);
 
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

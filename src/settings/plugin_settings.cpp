@@ -18,10 +18,8 @@ static const PluginSettings kDefaults = {
     0,               // utf8Text
 };
 
-enum : unsigned char {
-  kEndOfText = 0x03,
-  kSettingBytes = 5,  // enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text
-};
+constexpr unsigned char kEndOfText = 0x03;
+constexpr size_t kSettingBytes = 5;  // enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text
 
 static char* CopyBytes(const char* bytes, size_t length) {
   char* text = static_cast<char*>(malloc(length + 1));

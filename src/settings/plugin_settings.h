@@ -19,11 +19,9 @@ struct PluginSettings {
 };
 
 extern const char kDefaultStatusFormat[];  // "$A - $T ($D) $P"
-enum : uint8_t { kMaxIntervalSeconds = 99 };
-enum : size_t {
-  kSettingsReadSize = 512,  // loading reads at most this many bytes
-  kSettingsPathSize = 260,
-};
+constexpr uint8_t kMaxIntervalSeconds = 99;
+constexpr size_t kSettingsReadSize = 512;  // loading reads at most this many bytes
+constexpr size_t kSettingsPathSize = 260;
 
 // Frees statusFormat and sets every field to its default.
 void ResetSettings(PluginSettings* settings);

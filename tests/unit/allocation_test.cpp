@@ -100,12 +100,12 @@ TEST(Allocation, ATickAllocatesNothing) {
   const char* format = "$A - $T ($D) $P $I/$L $B $S";
 
   long before = Allocations();
-  const char* first = ComposeStatus(FakeQuery, format, &composer);  // new title
-  const char* unchanged = ComposeStatus(FakeQuery, format, &composer);
+  const char* first = ComposeTick(FakeQuery, format, &composer);  // new title
+  const char* unchanged = ComposeTick(FakeQuery, format, &composer);
   host.positionMs = 200000;  // the bar moves
-  const char* moved = ComposeStatus(FakeQuery, format, &composer);
+  const char* moved = ComposeTick(FakeQuery, format, &composer);
   host.title = "Another Artist - Another Song";
-  const char* changed = ComposeStatus(FakeQuery, format, &composer);
+  const char* changed = ComposeTick(FakeQuery, format, &composer);
   long after = Allocations();
 
   EXPECT_EQ(0, after - before);

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "composer/status_composer.h"
 #include "composer/track_fields.h"
 #include "platform/text_portable.h"
 
@@ -48,6 +49,13 @@ struct FakeHostScope {
   explicit FakeHostScope(FakeHost* host) { g_fakeHost = host; }
   ~FakeHostScope() { g_fakeHost = nullptr; }
 };
+
+// One tick's composition as the plug-in runs it: the host's answers first,
+// then the template.
+inline const char* ComposeTick(HostQueryFn query, const char* format, StatusComposer* composer) {
+  RefreshTrackFields(query, &composer->fields);
+  return ComposeStatus(format, composer);
+}
 
 // Models code page 932 (or another) for the lifetime of this object.
 struct CodePageScope {

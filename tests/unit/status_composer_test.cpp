@@ -16,7 +16,7 @@ class StatusComposerTest : public ::testing::Test {
 
   // The offered text, or "(nothing)".
   std::string Tick(const char* format = "$A - $T ($D) $P") {
-    const char* text = ComposeStatus(FakeQuery, format, &guarded_.value);
+    const char* text = ComposeTick(FakeQuery, format, &guarded_.value);
     if (text == nullptr) return "(nothing)";
     EXPECT_EQ(guarded_.value.lastTextOffered, text);
     return text;

@@ -113,12 +113,38 @@ TEST_F(StatusRecordTest, TextExactlyFillingTheBufferIsKeptWhole) {
 
 TEST_F(StatusRecordTest, DoubleByteCharacterIsNeverSplit) {
   CodePageScope doubleByte(932);
-  // One ASCII byte, then two-byte characters: the budget of 299 bytes ends in the middle of one.
-  const std::string text = "a" + std::string(400, '\x82');  // 0x82 0x82 pairs
+  // Two ASCII bytes, then two-byte characters: the budget of 299 bytes ends
+  // on the lead byte of one, which must go with its trail.
+  const std::string text = "ab" + std::string(400, '\x82');  // 0x82 0x82 pairs
   GuardedRecord record;
   std::string built = record.Build(text, RecordOptions{0, 0, 0});
-  EXPECT_EQ(1 + 2 * ((kStatusRecordSize - 1 - 1) / 2), built.size());
+  EXPECT_EQ(kStatusRecordSize - 2, built.size());
   EXPECT_TRUE(record.CanariesIntact());
+}
+
+// The separator's two bytes inside the text would split the record (or add a
+// group of the text's choosing): the character holding the 0x80 becomes '?'.
+TEST_F(StatusRecordTest, TextNeverHoldsTheSeparator) {
+  struct Case {
+    unsigned codePage;
+    const char* what;
+    std::string text;
+    RecordOptions options;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {1252, "A grave and euro (1251's A and Dje are the same bytes)", "x\xC0\x80y", {0, 0, 0}, "x\xC0?y"},
+      {936, "one double-byte character", "x\xC0\x80y", {0, 0, 0}, "x?y"},
+      {936, "a character ending in 0xC0, then 0x80", "\x81\xC0\x80", {0, 0, 0}, "\x81\xC0?"},
+      {1252, "a group in a stream title", "A" + kSep + "47" + kSep + "1", {0, 0, 1}, "A\xC0?47\xC0?1" + kHeadphones},
+      {1252, "UTF-8 cannot hold the pair", "\xC0\x80", {1, 0, 0}, "\xC3\x80\xE2\x82\xAC"},
+  };
+  for (const Case& c : cases) {
+    CodePageScope codePage(c.codePage);
+    GuardedRecord record;
+    EXPECT_EQ(Hex(c.expected), Hex(record.Build(c.text, c.options))) << c.what;
+    EXPECT_TRUE(record.CanariesIntact()) << c.what;
+  }
 }
 
 TEST_F(StatusRecordTest, BuffersTooSmallForTheGroupsGiveNoRecord) {

@@ -252,6 +252,46 @@ TEST_F(Dialog, SaveWithStatusChangingDisabledStopsTicksAndTheLink) {
   EXPECT_EQ(HexBytes(harness::SettingsBytes("$A - $T ($D) $P", 0, 0, 1, 0, 0)), HexBytes(after));
 }
 
+// The host stops its plug-ins from inside the dialog's modal loop when the
+// user closes it with the dialog up: the dialog ends with the plug-in, and a
+// Save that still arrives changes nothing: no file, no timer, no link. Once
+// the plug-in is unloaded, a timer left behind would run unmapped code.
+struct StopCase {
+  const char* name;
+  bool saveAfterStop;
+};
+
+class DialogStop : public Dialog, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(DialogStop, EndsTheDialogAndNothingStartsAgain) {
+  const std::string bytes = harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 0, 0);
+  ASSERT_NO_FATAL_FAILURE(StartAll(bytes));
+  ASSERT_GE(messenger.WaitForLine("record "), 0) << messenger.LogText();
+  const bool save = GetParam().saveAfterStop;
+  driver.Run(&host->Player(),
+             {Do([&](HWND dialog) {
+               harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Changed $A");
+               host->Stop();
+               if (save) harness::Click(dialog, IDC_SAVE);
+             })},
+             10000);
+  EXPECT_TRUE(driver.DialogSeen());
+  EXPECT_FALSE(driver.TimedOut()) << "the dialog outlived stop";
+  const size_t ticks = host->Ticks();
+  harness::PumpForTimerPeriods(5, 40);
+  EXPECT_EQ(ticks, host->Ticks()) << "ticks after stop";
+  host.reset();
+  harness::PumpForTimerPeriods(5, 40);
+  EXPECT_EQ((std::vector<std::string>{"command 391", "command 376"}), Commands()) << messenger.LogText();
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(bytes), HexBytes(after));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialog, DialogStop,
+                         ::testing::Values(StopCase{"Stop", false}, StopCase{"StopThenSave", true}),
+                         [](const ::testing::TestParamInfo<StopCase>& info) { return info.param.name; });
+
 void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
   std::vector<INPUT> inputs;
   for (const auto& key : keys) {

@@ -65,6 +65,12 @@ class HostQueryTest : public ::testing::Test {
     DestroyWindow(window_);
   }
 
+  // One tick's composition, as the plug-in runs it.
+  const char* Compose(const char* format) {
+    RefreshTrackFields(QueryHost, &composer_.fields);
+    return ComposeStatus(format, &composer_);
+  }
+
   HWND window_ = nullptr;
   TrackFields fields_;
   StatusComposer composer_;
@@ -86,12 +92,12 @@ TEST_F(HostQueryTest, FieldsComeFromTheHostWindow) {
 }
 
 TEST_F(HostQueryTest, ComposesTheStatusOncePerText) {
-  const char* text = ComposeStatus(QueryHost, "$A - $T ($D) $P", &composer_);
+  const char* text = Compose("$A - $T ($D) $P");
   ASSERT_NE(nullptr, text);
   EXPECT_STREQ("Some Artist - Some Song (4:05) [--|-------]", text);
-  EXPECT_EQ(nullptr, ComposeStatus(QueryHost, "$A - $T ($D) $P", &composer_));
+  EXPECT_EQ(nullptr, Compose("$A - $T ($D) $P"));
   g_answers.positionMs = 245000;
-  text = ComposeStatus(QueryHost, "$A - $T ($D) $P", &composer_);
+  text = Compose("$A - $T ($D) $P");
   ASSERT_NE(nullptr, text);
   EXPECT_STREQ("Some Artist - Some Song (4:05) [----------|", text);
 }
@@ -117,7 +123,7 @@ TEST_F(HostQueryTest, TitlesCompareCaseSensitively) {
 TEST_F(HostQueryTest, FollowsTheAnsiCodePage) {
   UINT codePage = GetACP();
   g_answers.title = "Beyonc\xE9 - D\xE9j\xE0 Vu";
-  const char* text = ComposeStatus(QueryHost, "\x81$A|$T", &composer_);
+  const char* text = Compose("\x81$A|$T");
   ASSERT_NE(nullptr, text);
   if (codePage == 1252) {
     EXPECT_STREQ("\x81" "Beyonc\xE9|D\xE9j\xE0 Vu", text);

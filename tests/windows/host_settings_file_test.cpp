@@ -8,17 +8,19 @@
 
 #include <string>
 
-#include "host/lifecycle.h"
-#include "host/plugin_descriptor.h"
 #include "settings/settings_file.h"
 
 namespace {
 
-std::string ExpectedPath() {
+std::string ModulePath() {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, length);
-  return text.substr(0, text.rfind('.')) + ".ini";
+  return std::string(path, length);
+}
+
+std::string ExpectedPath() {
+  std::string module = ModulePath();
+  return module.substr(0, module.rfind('.')) + ".ini";
 }
 
 std::string ReadAll(const std::string& path) {
@@ -34,21 +36,22 @@ class SettingsFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = ExpectedPath();
+    module_ = ModulePath();
     DeleteFileA(path_.c_str());
-    g_descriptor.moduleInstance = GetModuleHandleA(nullptr);
   }
   void TearDown() override {
     DeleteFileA(path_.c_str());
-    g_descriptor.moduleInstance = nullptr;
-    FreeSettings(&g_module.settings);
+    FreeSettings(&settings_);
   }
   std::string path_;
+  std::string module_;
+  PluginSettings settings_ = {};
 };
 
 TEST_F(SettingsFileTest, DefaultsWhenThereIsNoFile) {
-  ReplaceStatusFormat("left over", &g_module.settings);
-  LoadSettings();
-  const PluginSettings& settings = g_module.settings;
+  ReplaceStatusFormat("left over", &settings_);
+  LoadSettingsFile(module_.c_str(), &settings_);
+  const PluginSettings& settings = settings_;
   ASSERT_NE(nullptr, settings.statusFormat);
   EXPECT_STREQ("$A - $T ($D) $P", settings.statusFormat);
   EXPECT_EQ(1, settings.enabled);
@@ -59,24 +62,24 @@ TEST_F(SettingsFileTest, DefaultsWhenThereIsNoFile) {
 }
 
 TEST_F(SettingsFileTest, SavingTheDefaultsWritesTwentyTwoBytes) {
-  ResetSettings(&g_module.settings);
-  SaveSettings();
+  ResetSettings(&settings_);
+  EXPECT_TRUE(SaveSettingsFile(module_.c_str(), settings_));
   EXPECT_EQ(std::string("$A - $T ($D) $P\x03\x01\x00\x01\x01\x00\x00", 22), ReadAll(path_));
 }
 
 TEST_F(SettingsFileTest, SavedSettingsLoadBack) {
-  ResetSettings(&g_module.settings);
-  ReplaceStatusFormat("Line one\r\nLine two $P", &g_module.settings);
-  g_module.settings.enabled = 0;
-  g_module.settings.statusIcon = kStatusIconIdle;
-  g_module.settings.headphonesIcon = 0;
-  g_module.settings.intervalSeconds = 7;
-  g_module.settings.utf8Text = 1;
-  SaveSettings();
+  ResetSettings(&settings_);
+  ReplaceStatusFormat("Line one\r\nLine two $P", &settings_);
+  settings_.enabled = 0;
+  settings_.statusIcon = kStatusIconIdle;
+  settings_.headphonesIcon = 0;
+  settings_.intervalSeconds = 7;
+  settings_.utf8Text = 1;
+  EXPECT_TRUE(SaveSettingsFile(module_.c_str(), settings_));
 
-  ResetSettings(&g_module.settings);
-  LoadSettings();
-  const PluginSettings& settings = g_module.settings;
+  ResetSettings(&settings_);
+  LoadSettingsFile(module_.c_str(), &settings_);
+  const PluginSettings& settings = settings_;
   EXPECT_STREQ("Line one\r\nLine two $P", settings.statusFormat);
   EXPECT_EQ(0, settings.enabled);
   EXPECT_EQ(kStatusIconIdle, settings.statusIcon);
@@ -85,21 +88,12 @@ TEST_F(SettingsFileTest, SavedSettingsLoadBack) {
   EXPECT_EQ(1, settings.utf8Text);
 }
 
-TEST_F(SettingsFileTest, OpensTheFileBesideTheModule) {
-  FILE* file = OpenSettingsFile("wb");
-  ASSERT_NE(nullptr, file);
-  fclose(file);
-  EXPECT_EQ("", ReadAll(path_));
-}
-
-// Without the module instance, GetModuleFileNameA would name the host's
-// program, whose .ini is the host's own configuration.
-TEST_F(SettingsFileTest, NoFileWithoutTheModuleInstance) {
-  g_descriptor.moduleInstance = nullptr;
-  EXPECT_EQ(nullptr, OpenSettingsFile("wb"));
-  ResetSettings(&g_module.settings);
-  SaveSettings();
-  EXPECT_EQ("(missing)", ReadAll(path_));
+// A file that cannot be written is reported, not taken for saved.
+TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReported) {
+  ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));  // a folder where the file would be
+  ResetSettings(&settings_);
+  EXPECT_FALSE(SaveSettingsFile(module_.c_str(), settings_));
+  RemoveDirectoryA(path_.c_str());
 }
 
 }  // namespace

@@ -6,17 +6,24 @@ namespace harness {
 
 namespace {
 
-HMODULE g_pluginModule = nullptr;
+// Where the plug-in was mapped: kept after it is unloaded, so that a timer or
+// a return into its unmapped code still counts as a fault in the plug-in.
+const BYTE* g_pluginBase = nullptr;
+size_t g_pluginSize = 0;
 LONG g_faultsInPlugin = 0;
 PVOID g_faultHandler = nullptr;
 
-bool InPlugin(const void* address) {
-  if (g_pluginModule == nullptr) return false;
-  const BYTE* base = reinterpret_cast<const BYTE*>(g_pluginModule);
+void RememberPluginRange(HMODULE module) {
+  const BYTE* base = reinterpret_cast<const BYTE*>(module);
   const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  g_pluginBase = base;
+  g_pluginSize = nt->OptionalHeader.SizeOfImage;
+}
+
+bool InPlugin(const void* address) {
   const BYTE* at = static_cast<const BYTE*>(address);
-  return at >= base && at < base + nt->OptionalHeader.SizeOfImage;
+  return g_pluginBase != nullptr && at >= g_pluginBase && at < g_pluginBase + g_pluginSize;
 }
 
 LONG CALLBACK CountPluginFaults(EXCEPTION_POINTERS* exception) {
@@ -100,13 +107,12 @@ PluginHost::PluginHost(const standin::PlayerScript& script) {
   }
   if (!player.Create(script, &error)) return;
   loaded = player.LoadPlugin(PluginPath(), &error);
-  if (loaded) g_pluginModule = GetModuleHandleW(PluginPath().c_str());
+  if (loaded) RememberPluginRange(GetModuleHandleW(PluginPath().c_str()));
 }
 
 PluginHost::~PluginHost() {
   if (started) Stop();
   player.UnloadPlugin();
-  g_pluginModule = nullptr;
 }
 
 bool PluginHost::Ok(std::string* reason) const {

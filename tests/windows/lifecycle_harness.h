@@ -39,7 +39,9 @@ standin::PlayerScript OneTrack(const std::string& title, int lengthSeconds, int 
 
 // The stand-in player with the real plug-in loaded, on this thread, with COM.
 // Faults inside the plug-in are counted by a vectored handler: Wine swallows
-// a fault in a timer callback, and a test must still see it.
+// a fault in a timer callback, and a test must still see it. Its address range
+// is remembered past unloading, so that code running there afterwards (a
+// timer left behind, a return into the unloaded module) counts too.
 class PluginHost {
  public:
   explicit PluginHost(const standin::PlayerScript& script);

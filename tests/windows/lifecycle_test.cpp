@@ -103,6 +103,38 @@ INSTANTIATE_TEST_SUITE_P(Lifecycle, DisabledStart,
                                            DisabledCase{"NoMessenger", false, false, false}),
                          [](const ::testing::TestParamInfo<DisabledCase>& info) { return info.param.name; });
 
+// A host that starts the plug-in twice without a stop restarts it: the first
+// timer must not tick on beside the second one (and on after stop and
+// unload), and the first link says goodbye before the second one offers the
+// status again.
+TEST(Lifecycle, SecondStartWithoutStopRestarts) {
+  harness::SettingsFileGuard settings;
+  harness::WriteSettingsFile(harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 0, 0));
+  MessengerProcess messenger;
+  std::string error;
+  ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
+  const std::string record = RecordLine("Some Artist - Some Song (4:05) [--|-------]", 0, true);
+  {
+    PluginHost host(harness::OneTrack(kTitle, 245, 61000));
+    ASSERT_TRUE(host.Ok(&error)) << error;
+    EXPECT_EQ(0, host.Start());
+    const int first = messenger.WaitForLine("record ");
+    ASSERT_GE(first, 0) << messenger.LogText();
+    EXPECT_EQ(0, host.Start());
+    ASSERT_GE(messenger.WaitForLine("record ", first + 1), 0) << messenger.LogText();
+    host.Stop();
+    const size_t ticksAtStop = host.Ticks();
+    harness::PumpForTimerPeriods(5, 40);
+    EXPECT_EQ(ticksAtStop, host.Ticks()) << "a timer outlived stop";
+  }
+  harness::PumpForTimerPeriods(5, 40);  // the plug-in is unloaded now
+  EXPECT_EQ((std::vector<std::string>{"command 391", "command 376", "command 391", "command 376"}),
+            LinesStartingWith(messenger.Lines(), "command "))
+      << messenger.LogText();
+  EXPECT_EQ((std::vector<std::string>{record, record}), LinesStartingWith(messenger.Lines(), "record "));
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
 TEST(Lifecycle, StopRightAfterStartWithoutMessengerSendsNothing) {
   harness::SettingsFileGuard settings;
   PluginHost host(harness::OneTrack(kTitle, 245, 61000));

@@ -13,17 +13,11 @@
 
 namespace {
 
-PluginSettings Settings(uint8_t statusIcon, uint8_t headphonesIcon, uint8_t utf8Text) {
-  PluginSettings settings = {};
-  settings.enabled = 1;
-  settings.statusIcon = statusIcon;
-  settings.headphonesIcon = headphonesIcon;
-  settings.intervalSeconds = 1;
-  settings.utf8Text = utf8Text;
-  return settings;
+RecordOptions Settings(uint8_t statusIcon, uint8_t headphonesIcon, uint8_t utf8Text) {
+  return RecordOptions{utf8Text, statusIcon, headphonesIcon};
 }
 
-const PluginSettings kDefaults = Settings(0, 1, 0);
+const RecordOptions kDefaults = Settings(0, 1, 0);
 
 std::vector<std::string> From(const std::vector<std::string>& lines, size_t from) {
   if (from >= lines.size()) return {};
@@ -101,7 +95,7 @@ class MessengerLinkTest : public ::testing::Test {
 struct RecordCase {
   const char* what;
   std::string text;
-  PluginSettings settings;
+  RecordOptions settings;
   std::string expectedLine;
 };
 

@@ -172,4 +172,25 @@ TEST_F(Reentry, StopDuringTheHandOverClosesTheLinkAfterItsRecord) {
   EXPECT_EQ(2, g_callbacks);
 }
 
+// The host may also unload the plug-in right after stopping it, while the
+// tick is still waiting for the messenger inside the module's code: the tick
+// must return into a module that is still there, and its link still says
+// goodbye. (Last in this program: the stop pins the module for the rest of
+// the process.)
+TEST_F(Reentry, StopAndUnloadDuringTheHandOverStillSaysGoodbye) {
+  g_onCallback = [this] {
+    stoppedInside = true;
+    host->Stop();
+    host->Player().UnloadPlugin();
+  };
+  host->Player().Clock().Set(kCell4ClockMs);
+  ASSERT_TRUE(standin::PumpUntil([&] { return RecordsSinceArmed() >= 1; }, 5000)) << messenger.LogText();
+  ASSERT_TRUE(standin::PumpUntil([&] { return EventsSinceArmed().size() >= 4; }, 5000)) << messenger.LogText();
+  harness::PumpForTimerPeriods(5, 20);
+  EXPECT_EQ((std::vector<std::string>{"command 391", callback.NotifiedLine(), RecordLine(kCell4, 0, true),
+                                      "command 376"}),
+            EventsSinceArmed())
+      << messenger.LogText();
+}
+
 }  // namespace

@@ -1,4 +1,5 @@
-// The timer callback: one tick on the host's UI thread.
+// The timer callback: one tick on the host's UI thread, from the host's
+// answers to the messenger.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,6 @@ void CALLBACK OnTimerTick(HWND window, UINT message, UINT_PTR timerId, DWORD tim
 
 // Destroys a link that is no longer the module's. A tick that is handing its
 // text to that very link is waiting for the messenger, and that wait lets
-// messages sent to this thread run, a Save among them; the link is then
-// destroyed when the tick is done with it, not under its feet.
-void DestroyLinkAfterTick(MessengerLink* link);
+// messages sent to this thread run, a Save or a stop among them; the link is
+// then destroyed (and says goodbye) when the tick is done with it.
+void RetireLink(MessengerLink* link);
