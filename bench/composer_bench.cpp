@@ -26,11 +26,11 @@ intptr_t ExampleHost(intptr_t wParam, intptr_t request) {
 
 void BM_TickUnchangedTitle(benchmark::State& state) {
   static StatusComposer composer;
-  RefreshTrackFields(ExampleHost, &composer.fields);  // the title is now known
-  ComposeStatus(kDefaultTemplate, &composer);
+  RefreshTrackFields(ExampleHost, false, &composer.fields);  // the title is now known
+  ComposeStatus(kDefaultTemplate, nullptr, &composer);
   for (auto _ : state) {
-    RefreshTrackFields(ExampleHost, &composer.fields);
-    const char* text = ComposeStatus(kDefaultTemplate, &composer);
+    RefreshTrackFields(ExampleHost, false, &composer.fields);
+    const char* text = ComposeStatus(kDefaultTemplate, nullptr, &composer);
     benchmark::DoNotOptimize(text);
   }
 }
@@ -38,7 +38,7 @@ BENCHMARK(BM_TickUnchangedTitle);
 
 void BM_ExpandDefaultTemplate(benchmark::State& state) {
   static StatusComposer composer;
-  RefreshTrackFields(ExampleHost, &composer.fields);
+  RefreshTrackFields(ExampleHost, false, &composer.fields);
   ExpansionBuffer work;
   for (auto _ : state) {
     const char* text = ExpandTemplate(kDefaultTemplate, composer.fields, &work);

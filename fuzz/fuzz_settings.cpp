@@ -21,11 +21,12 @@ void CheckInRange(const PluginSettings& settings) {
   Check(settings.enabled <= 1 && settings.headphonesIcon <= 1 && settings.utf8Text <= 1);
   Check(settings.statusIcon <= kStatusIconIdle);
   Check(settings.intervalSeconds <= kMaxIntervalSeconds);
+  Check(settings.whenNotPlaying <= kClearStatus);
 }
 
 bool SameBytes(const PluginSettings& a, const PluginSettings& b) {
   return a.enabled == b.enabled && a.statusIcon == b.statusIcon && a.headphonesIcon == b.headphonesIcon &&
-         a.intervalSeconds == b.intervalSeconds && a.utf8Text == b.utf8Text;
+         a.intervalSeconds == b.intervalSeconds && a.utf8Text == b.utf8Text && a.whenNotPlaying == b.whenNotPlaying;
 }
 
 }  // namespace
@@ -52,13 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(WriteSettings(parsed, out));
   fclose(out);
   size_t length = strlen(parsed.statusFormat);
-  Check(savedSize == length + 7);
+  Check(savedSize == length + 7 + (parsed.whenNotPlaying != 0));
 
   PluginSettings loaded = {};
   ParseSettingsBytes(reinterpret_cast<const unsigned char*>(saved), savedSize, &loaded);
   Check(strcmp(parsed.statusFormat, loaded.statusFormat) == 0);
-  // All five setting bytes fall inside the 512 bytes read.
-  if (length + 6 <= kSettingsReadSize) Check(SameBytes(parsed, loaded));
+  // Every setting byte falls inside the bytes read.
+  if (savedSize <= kSettingsReadSize) Check(SameBytes(parsed, loaded));
   free(saved);
 
   FreeSettings(&parsed);

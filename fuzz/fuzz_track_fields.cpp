@@ -68,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   StatusComposer* composer = static_cast<StatusComposer*>(calloc(1, sizeof(StatusComposer)));
   for (int i = 0; i < ticks; ++i) {
-    RefreshTrackFields(FuzzQuery, &composer->fields);
-    const char* offered = ComposeStatus(format.c_str(), composer);
+    RefreshTrackFields(FuzzQuery, false, &composer->fields);
+    const char* offered = ComposeStatus(format.c_str(), nullptr, composer);
     CheckFields(composer->fields);
     Check(EndsWithin(composer->lastTextOffered, kLastTextSize));
     Check(offered == nullptr || offered == composer->lastTextOffered);

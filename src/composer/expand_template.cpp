@@ -24,10 +24,12 @@ static const char* const kTokens[8] = {"$A", "$T", "$I", "$D", "$B", "$S", "$L",
 const char* ExpandTemplate(const char* format, const TrackFields& fields, ExpansionBuffer* work) {
   const char* texts[8];
   FieldTexts(fields, texts);
+  const TextEncoding encoding = fields.encoding;
+  const FitTextFn fit = encoding == TextEncoding::kUtf8 ? FitUtf8 : FitText;
 
   BoundedWriter first(work->halves[0], kExpansionHalfSize);
   if (format != nullptr) first.AppendPart(format, strlen(format));
-  first.CutAtCharBoundary(FitText);
+  first.CutAtCharBoundary(fit);
 
   // Every step searches the whole text so far, values inserted by earlier
   // steps included, and writes into the other half. A half that overflows is
@@ -38,7 +40,7 @@ const char* ExpandTemplate(const char* format, const TrackFields& fields, Expans
     target ^= 1;
     BoundedWriter writer(work->halves[target], kExpansionHalfSize);
     size_t currentLength = strlen(current);
-    ptrdiff_t at = FindText(current, kTokens[i]);
+    ptrdiff_t at = FindTextIn(encoding, current, kTokens[i]);
     if (at < 0) {
       writer.AppendPart(current, currentLength);
     } else {
@@ -47,7 +49,7 @@ const char* ExpandTemplate(const char* format, const TrackFields& fields, Expans
       writer.AppendPart(texts[i], strlen(texts[i]));
       writer.AppendPart(current + k + 2, currentLength - k - 2);
     }
-    writer.CutAtCharBoundary(FitText);
+    writer.CutAtCharBoundary(fit);
     current = work->halves[target];
   }
   return current;

@@ -13,5 +13,5 @@ struct ExpansionBuffer {
 };
 
 // Expands format with fields in work and returns the result, which lives in
-// work. A null format expands like an empty one.
+// work. format is in the fields' encoding; a null one expands like an empty one.
 const char* ExpandTemplate(const char* format, const TrackFields& fields, ExpansionBuffer* work);

@@ -7,19 +7,26 @@
 
 #include "platform/text.h"
 
-const char* ComposeStatus(const char* format, StatusComposer* composer) {
+const char* ComposeStatus(const char* format, const char* mark, StatusComposer* composer) {
+  const TextEncoding encoding = composer->fields.encoding;
   ExpansionBuffer work;
   const char* expanded = ExpandTemplate(format, composer->fields, &work);
 
   // The text is cut to what the last-text buffer holds before the comparison,
-  // so an overlong text equals what was stored and is not offered every tick.
+  // so an overlong text equals what was stored and is not offered every tick;
+  // a mark goes after the cut, so that it always shows.
+  if (mark == nullptr) mark = "";
+  size_t markLength = strnlen(mark, kLastTextSize - 1);
   char text[kLastTextSize];
-  size_t length = FitText(expanded, kLastTextSize - 1);
+  size_t length = FitTextIn(encoding, expanded, kLastTextSize - 1 - markLength);
   memcpy(text, expanded, length);
+  memcpy(text + length, mark, markLength);
+  length += markLength;
   text[length] = '\0';
-  if (TextEquals(text, composer->lastTextOffered)) return nullptr;
+  if (encoding == composer->offeredEncoding && TextEqualsIn(encoding, text, composer->lastTextOffered)) return nullptr;
 
   memcpy(composer->lastTextOffered, text, length + 1);
+  composer->offeredEncoding = encoding;
   return composer->lastTextOffered;
 }
 

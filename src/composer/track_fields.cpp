@@ -16,19 +16,41 @@ static int32_t AskNumber(HostQueryFn query, intptr_t wParam, intptr_t request) {
   return static_cast<int32_t>(static_cast<uint32_t>(query(wParam, request)));
 }
 
-// The title as the rest of the refresh sees it, in a buffer of kTitleSize.
-// A missing title reads as the empty text. A stream that is buffering reports
-// its progress in the title; one fixed text stands for all of those titles so
-// they do not count as changes. A longer title is cut to 259 bytes at a
+// Titles of a stream that is buffering report its progress; one fixed text
+// stands for all of them so they do not count as changes.
+static bool IsBuffering(const char* title) {
+  return strstr(title, "Prebuffering : ") != nullptr || strstr(title, "[Buffer: ") != nullptr;
+}
+
+// The title as the rest of the refresh sees it, in a buffer of kTitleSize,
+// after the buffering substitution. A longer title is cut to 259 bytes at a
 // character boundary, and it is that cut form that is compared and kept.
-static void TakeTitle(const char* title, char* out) {
-  if (title == nullptr) title = "";
-  if (strstr(title, "Prebuffering : ") != nullptr || strstr(title, "[Buffer: ") != nullptr) {
-    title = kBufferingTitle;
-  }
-  size_t length = FitText(title, kTitleSize - 1);
+static void TakeTitle(const char* title, TextEncoding encoding, char* out) {
+  if (IsBuffering(title)) title = kBufferingTitle;
+  size_t length = FitTextIn(encoding, title, kTitleSize - 1);
   memcpy(out, title, length);
   out[length] = '\0';
+}
+
+// The host's title for the entry at position, copied at once: its buffer is
+// valid only until the next query. A wide title becomes UTF-8; without one
+// (a host that does not know the request answers 0 or 1) the ANSI title is
+// asked for, and a missing one reads as the empty text.
+static TextEncoding AskTitle(HostQueryFn query, int32_t position, bool wideTitle, char* out) {
+  if (wideTitle) {
+    intptr_t answer = query(position, kRequestEntryWideTitle);
+    if (static_cast<uintptr_t>(answer) >= kLowestAddress) {
+      // Room for the buffering markers past the title's own bound.
+      char converted[4 * kTitleSize];
+      Utf16ToUtf8(reinterpret_cast<const uint16_t*>(answer), converted, sizeof converted);
+      TakeTitle(converted, TextEncoding::kUtf8, out);
+      return TextEncoding::kUtf8;
+    }
+  }
+  intptr_t answer = query(position, kRequestEntryTitle);
+  const char* title = static_cast<uintptr_t>(answer) >= kLowestAddress ? reinterpret_cast<const char*>(answer) : "";
+  TakeTitle(title, TextEncoding::kAnsi, out);
+  return TextEncoding::kAnsi;
 }
 
 // "Artist - Title": songText keeps the artist, titlePart points at the title.
@@ -88,12 +110,13 @@ static void DrawProgressBar(int32_t lengthSeconds, int32_t positionMs, char* out
   out[cell + 1] = '|';
 }
 
-void RefreshTrackFields(HostQueryFn query, TrackFields* fields) {
+void RefreshTrackFields(HostQueryFn query, bool wideTitle, TrackFields* fields) {
   int32_t position = AskNumber(query, 0, kRequestPlaylistPosition);
   char title[kTitleSize];
-  TakeTitle(reinterpret_cast<const char*>(query(position, kRequestEntryTitle)), title);
+  TextEncoding encoding = AskTitle(query, position, wideTitle, title);
 
-  if (!TextEquals(title, fields->lastTitle)) {
+  if (encoding != fields->encoding || !TextEqualsIn(encoding, title, fields->lastTitle)) {
+    fields->encoding = encoding;
     FormatNumber(static_cast<int64_t>(position) + 1, "", fields->positionText);
     memcpy(fields->songText, title, sizeof title);
     memcpy(fields->lastTitle, title, sizeof title);

@@ -5,6 +5,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/text.h"
+
 // Asks the host one question: request in lParam, argument in wParam. The
 // result is pointer-sized because request 212 answers with an address; the
 // numeric requests use its low 32 bits as a signed value.
@@ -13,10 +15,13 @@ typedef intptr_t (*HostQueryFn)(intptr_t wParam, intptr_t request);
 // Host requests (lParam of the WM_USER query).
 enum HostRequest : intptr_t {
   kRequestPlaylistPosition = 125,  // wParam 0
-  kRequestEntryTitle = 212,        // wParam = playlist position
+  kRequestEntryTitle = 212,        // wParam = playlist position: the ANSI title's address
+  kRequestEntryWideTitle = 213,    // wParam = playlist position: the UTF-16 title's address
   kRequestPlaybackTime = 105,      // wParam 0: position in ms; 1: length in s (-1 unknown)
   kRequestStreamInfo = 126,        // wParam 0: sample rate kHz; 1: bitrate kbps
   kRequestPlaylistLength = 124,    // wParam 0
+  kRequestPlaybackState = 104,     // wParam 0: 1 playing, 3 paused, 0 stopped
+  kRequestSettingsFolder = 335,    // wParam 0: the address of the host's settings folder (ANSI)
 };
 
 constexpr size_t kTitleSize = 260;        // songText and lastTitle, terminating zero included
@@ -33,7 +38,14 @@ struct TrackFields {
   char listLengthText[kNumberTextSize];  // $L
   char progressText[kProgressTextSize];  // $P
   char lastTitle[kTitleSize];          // title at the last refresh, after the buffering substitution
+  TextEncoding encoding;               // of the texts above: UTF-8 when the host gave a wide title
 };
 
-// One tick's refresh: title-dependent fields on a title change, the bar always.
-void RefreshTrackFields(HostQueryFn query, TrackFields* fields);
+// An answer below this is no address: a host that does not know a request
+// may answer 0 or 1.
+constexpr uintptr_t kLowestAddress = 0x10000;
+
+// One tick's refresh: title-dependent fields on a title change, the bar
+// always. With wideTitle the title is asked for as wide text and the fields
+// are UTF-8; a host that gives none falls back to the ANSI title.
+void RefreshTrackFields(HostQueryFn query, bool wideTitle, TrackFields* fields);

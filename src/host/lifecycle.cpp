@@ -2,12 +2,15 @@
 // sequence stops publishing and one starts it, for start, Save and stop alike.
 #include "host/lifecycle.h"
 
+#include <string.h>
+
 #include <new>
 
+#include "host/host_query.h"
 #include "host/plugin_descriptor.h"
 #include "host/timer_tick.h"
 #include "messenger/messenger_link.h"
-#include "settings/settings_file.h"
+#include "platform/text.h"
 
 RunningState g_running;
 
@@ -39,6 +42,36 @@ static bool GetModulePath(char* path, DWORD size) {
   return length != 0 && length < size;
 }
 
+// The host's settings folder (request 335), copied at once; empty when the
+// host names none or one that does not fit.
+static void AskSettingsFolder(char* folder, size_t size) {
+  folder[0] = '\0';
+  intptr_t answer = QueryHost(0, kRequestSettingsFolder);
+  if (static_cast<uintptr_t>(answer) < kLowestAddress) return;
+  const char* text = reinterpret_cast<const char*>(answer);
+  size_t length = strnlen(text, size);
+  if (length == size) return;
+  memcpy(folder, text, length + 1);
+}
+
+static void FindOwnSettingsFiles() {
+  char modulePath[kSettingsPathSize];
+  char hostFolder[kSettingsPathSize];
+  bool known = GetModulePath(modulePath, sizeof modulePath);
+  AskSettingsFolder(hostFolder, sizeof hostFolder);
+  FindSettingsLocations(known ? modulePath : nullptr, hostFolder, &g_running.settingsFiles);
+}
+
+// A template longer in UTF-8 than an expansion half is cut like one would be.
+static void ConvertTemplateToUtf8() {
+  const char* format = g_running.settings.statusFormat != nullptr ? g_running.settings.statusFormat : "";
+  char converted[3 * kSettingsReadSize + 1];
+  int length = AnsiToUtf8(format, converted, sizeof converted);
+  size_t fit = length > 0 ? FitUtf8(converted, sizeof g_running.utf8Format - 1) : 0;
+  memcpy(g_running.utf8Format, converted, fit);
+  g_running.utf8Format[fit] = '\0';
+}
+
 // No timer, and the link says goodbye (after the tick that is handing it a
 // text, if one is). A stale timer id must not reach KillTimer later: by then
 // it may name a timer of the host's own.
@@ -58,6 +91,7 @@ static void StopPublishing() {
 // COM. Without memory there is simply no link, and ticks publish nothing.
 static void StartPublishing(bool linkWhenDisabled) {
   const PluginSettings& settings = g_running.settings;
+  g_running.statusCleared = false;
   if (settings.enabled) {
     ForgetLastTextOffered(&g_running.composer);
     UINT periodMs = static_cast<UINT>(settings.intervalSeconds) * 1000u;
@@ -66,8 +100,9 @@ static void StartPublishing(bool linkWhenDisabled) {
   if (settings.enabled || linkWhenDisabled) g_running.link = new (std::nothrow) MessengerLink;
 }
 
-// Save hands over what the dialog read from its controls.
-static void ApplyEditedSettings(PluginSettings* edited, HWND) {
+// Save hands over what the dialog read from its controls. They apply at once,
+// even when no file could take them.
+static void ApplyEditedSettings(PluginSettings* edited, HWND dialog) {
   // After stop nothing may start again: no timer, no link, and the copy goes.
   if (!g_running.started) {
     FreeSettings(edited);
@@ -83,11 +118,12 @@ static void ApplyEditedSettings(PluginSettings* edited, HWND) {
   g_running.settings = *edited;
   edited->statusFormat = nullptr;
   FreeSettings(&previous);
+  ConvertTemplateToUtf8();
 
-  char modulePath[kSettingsPathSize];
-  if (GetModulePath(modulePath, sizeof modulePath)) SaveSettingsFile(modulePath, g_running.settings);
+  SaveReport report = SaveSettingsFile(g_running.settingsFiles, g_running.settings);
   StopPublishing();
   StartPublishing(false);
+  if (!report.saved) ShowSaveFailure(dialog, g_running.settingsFiles, report);
 }
 
 static void StopRunning() {
@@ -102,11 +138,9 @@ int PluginStart() {
   // twice the rate, and on after stop and unload) and the first link without
   // its goodbye: it restarts instead.
   if (g_running.started) StopRunning();
-  char modulePath[kSettingsPathSize];
-  if (GetModulePath(modulePath, sizeof modulePath))
-    LoadSettingsFile(modulePath, &g_running.settings);
-  else
-    ResetSettings(&g_running.settings);
+  FindOwnSettingsFiles();
+  LoadSettingsFile(g_running.settingsFiles, &g_running.settings);
+  ConvertTemplateToUtf8();
   g_running.started = true;
   StartPublishing(true);
   return 0;

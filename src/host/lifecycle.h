@@ -8,13 +8,19 @@
 #include "composer/status_composer.h"
 #include "settings/config_dialog.h"
 #include "settings/plugin_settings.h"
+#include "settings/settings_file.h"
 
 class MessengerLink;
 
 struct RunningState {
   bool started;                      // between the start entry and the stop entry
   PluginSettings settings;
+  SettingsLocations settingsFiles;   // found at start
+  // The template in UTF-8, for ticks that get the title as wide text;
+  // converted whenever the settings change, so no tick converts or allocates.
+  char utf8Format[kExpansionHalfSize];
   StatusComposer composer;           // track fields and the last text offered
+  bool statusCleared;                // the closing command went out for this pause or stop
   UINT_PTR timerId;                  // the tick timer, or 0
   MessengerLink* link;               // the one link, or null
   ConfigDialogSession* configuring;  // while the settings dialog is open, its session

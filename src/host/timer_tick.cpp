@@ -17,12 +17,54 @@ static bool g_tickRunning = false;
 static MessengerLink* g_publishingLink = nullptr;
 static MessengerLink* g_retiredLink = nullptr;
 
+// Sends the messenger a command through the module's link, guarded like a
+// hand-over: the link may be retired while the command waits.
+static void SendThroughLink(WPARAM command) {
+  if (g_running.link == nullptr) return;
+  g_publishingLink = g_running.link;
+  g_publishingLink->SendCommand(WM_COMMAND, command, 0);
+  g_publishingLink = nullptr;
+}
+
+// Asked only when the settings care, so that by default a tick makes exactly
+// the queries it always made. Returns the mark for the status, or null; and
+// false when nothing may be published.
+static bool CheckPlayback(const char** mark) {
+  *mark = nullptr;
+  const uint8_t whenNotPlaying = g_running.settings.whenNotPlaying;
+  if (whenNotPlaying == kKeepStatus) return true;
+  // 1 playing, 3 paused, 0 stopped; any other answer counts as playing.
+  const int32_t state = static_cast<int32_t>(QueryHost(0, kRequestPlaybackState));
+  const bool paused = state == 3;
+  const bool stopped = state == 0;
+  if (whenNotPlaying == kMarkStatus) {
+    *mark = paused ? " (paused)" : stopped ? " (stopped)" : nullptr;
+    return true;
+  }
+  if (!paused && !stopped) {
+    g_running.statusCleared = false;
+    return true;
+  }
+  // Cleared once per pause or stop; the current text goes out again as soon
+  // as playback resumes.
+  if (!g_running.statusCleared) {
+    g_running.statusCleared = true;
+    ForgetLastTextOffered(&g_running.composer);
+    SendThroughLink(kClosingCommand);
+  }
+  return false;
+}
+
 static void RunTick() {
+  const char* mark = nullptr;
+  if (!CheckPlayback(&mark)) return;
   StatusComposer& composer = g_running.composer;
-  RefreshTrackFields(QueryHost, &composer.fields);
+  RefreshTrackFields(QueryHost, g_running.settings.utf8Text != 0, &composer.fields);
   // Read only now: a Save or a stop that runs inside one of the queries above
   // replaces or frees the template.
-  const char* text = ComposeStatus(g_running.settings.statusFormat, &composer);
+  const char* format = composer.fields.encoding == TextEncoding::kUtf8 ? g_running.utf8Format
+                                                                       : g_running.settings.statusFormat;
+  const char* text = ComposeStatus(format, mark, &composer);
   if (text == nullptr || g_running.link == nullptr) return;
 
   // A Save inside the hand-over's waits empties the last text offered; the
@@ -30,7 +72,7 @@ static void RunTick() {
   char outgoing[kLastTextSize];
   memcpy(outgoing, text, strlen(text) + 1);
   const PluginSettings& settings = g_running.settings;
-  RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon};
+  RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon, composer.offeredEncoding};
   g_publishingLink = g_running.link;
   HandOver handOver = g_publishingLink->PublishStatus(outgoing, options);
   g_publishingLink = nullptr;

@@ -37,17 +37,6 @@ bool BuildGroups(const RecordOptions& options, char* groups, size_t groupsSize, 
   return !writer.Failed();
 }
 
-bool IsUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
-
-// Length of the longest prefix of a UTF-8 text, at most maxBytes, that does
-// not end inside a multibyte sequence.
-size_t FitUtf8(const char* text, size_t length, size_t maxBytes) {
-  if (length <= maxBytes) return length;
-  size_t cut = maxBytes;
-  while (cut > 0 && IsUtf8Continuation(text[cut])) --cut;
-  return cut;
-}
-
 // The record's fields are split at the byte pair 0xC0 0x80, and a text in an
 // ANSI code page can hold it: "À€" in 1252, "АЂ" in 1251, the one character
 // "纮" in 936, or a double-byte character ending in 0xC0 before "€". Each
@@ -76,8 +65,13 @@ size_t DropSeparatorPairs(char* text, size_t length) {
 
 // Copies the text, in the record's encoding, shortened at a character
 // boundary to at most maxBytes. Returns the bytes written, or -1.
-int WriteText(const char* text, bool utf8, char* out, size_t maxBytes) {
-  if (!utf8) {
+int WriteText(const char* text, const RecordOptions& options, char* out, size_t maxBytes) {
+  if (options.textEncoding == TextEncoding::kUtf8) {  // composed in UTF-8 already
+    size_t length = FitUtf8(text, maxBytes);
+    memcpy(out, text, length);
+    return static_cast<int>(length);
+  }
+  if (options.utf8Text == 0) {
     size_t length = FitText(text, maxBytes);
     memcpy(out, text, length);
     out[length] = '\0';  // within the record: maxBytes leaves room for the groups and the zero
@@ -95,7 +89,7 @@ int WriteText(const char* text, bool utf8, char* out, size_t maxBytes) {
   char converted[3 * kStatusRecordSize + 1];
   int convertedLength = AnsiToUtf8(ansi, converted, sizeof converted);
   if (convertedLength < 0) return -1;
-  size_t length = FitUtf8(converted, static_cast<size_t>(convertedLength), maxBytes);
+  size_t length = FitUtf8(converted, maxBytes);
   memcpy(out, converted, length);
   return static_cast<int>(length);
 }
@@ -114,7 +108,7 @@ int BuildStatusRecord(const char* text, const RecordOptions& options, char* reco
 
   // The text gives way to the groups: it is shortened so that they and the
   // zero byte always fit.
-  int textLength = WriteText(text, options.utf8Text != 0, record, recordSize - groupsLength - 1);
+  int textLength = WriteText(text, options, record, recordSize - groupsLength - 1);
   if (textLength < 0) {
     record[0] = '\0';
     return -1;

@@ -6,12 +6,15 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/text.h"
+
 constexpr size_t kStatusRecordSize = 300;
 
 struct RecordOptions {
-  uint8_t utf8Text;
+  uint8_t utf8Text;  // the record carries UTF-8
   uint8_t statusIcon;
   uint8_t headphonesIcon;
+  TextEncoding textEncoding = TextEncoding::kAnsi;  // of the text handed over; UTF-8 goes in as it is
 };
 
 // Builds the record for text into record (recordSize bytes). The text, in

@@ -1,10 +1,12 @@
-// Text services the portable core needs from the operating system. Texts are
-// zero-terminated 8-bit strings in the ANSI code page. Two implementations
-// exist: text_win32.cpp (the plug-in) and text_portable.cpp (native tests,
-// which can model a Western and a double-byte code page).
+// Text services the portable core needs. Texts are zero-terminated 8-bit
+// strings in the ANSI code page, which comes from the operating system: two
+// implementations exist, text_win32.cpp (the plug-in) and text_portable.cpp
+// (native tests, which model a Western and two double-byte code pages). UTF-8
+// needs nothing of the system (text_utf8.cpp).
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 
 // Byte offset of the first occurrence of needle in text that starts on a
 // character boundary of the ANSI code page, or -1. An empty needle matches at 0.
@@ -31,3 +33,24 @@ size_t FitText(const char* text, size_t maxBytes);
 // -1 when the conversion fails or would not fit; out is then an empty text
 // when outSize > 0. Never writes past out[outSize - 1].
 int AnsiToUtf8(const char* text, char* out, size_t outSize);
+
+// What a composed text's bytes are: the ANSI code page, or UTF-8 (when the
+// host gives titles as wide text).
+enum class TextEncoding : unsigned char { kAnsi, kUtf8 };
+
+// FindText, FitText and TextEquals for a text in either encoding. In UTF-8 a
+// needle of whole characters never matches inside a character, so the search
+// is a byte search; equality is byte equality.
+ptrdiff_t FindTextIn(TextEncoding encoding, const char* text, const char* needle);
+size_t FitTextIn(TextEncoding encoding, const char* text, size_t maxBytes);
+bool TextEqualsIn(TextEncoding encoding, const char* a, const char* b);
+
+// Largest prefix length of a UTF-8 text, at most maxBytes, that does not end
+// inside a multibyte character; reads at most text[0..maxBytes].
+size_t FitUtf8(const char* text, size_t maxBytes);
+
+// Converts a zero-terminated UTF-16 text to UTF-8 into out (outSize bytes, at
+// least 1): as many whole characters as fit, then the zero byte. Unpaired
+// surrogates become U+FFFD. Reads no further than the characters it converts
+// and the unit after them. Returns the length written.
+size_t Utf16ToUtf8(const uint16_t* text, char* out, size_t outSize);

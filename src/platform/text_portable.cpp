@@ -8,6 +8,7 @@
 
 #include "platform/text_portable.h"
 #include "platform/text_walk.h"
+#include "platform/utf8.h"
 
 static unsigned g_codePage = 1252;
 
@@ -67,30 +68,14 @@ static uint32_t DecodeChar(const char* p) {
   return byte;
 }
 
-static size_t EncodeUtf8(uint32_t codePoint, char* out) {
-  if (codePoint < 0x80) {
-    out[0] = static_cast<char>(codePoint);
-    return 1;
-  }
-  if (codePoint < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (codePoint >> 6));
-    out[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
-    return 2;
-  }
-  out[0] = static_cast<char>(0xE0 | (codePoint >> 12));
-  out[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-  out[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
-  return 3;
-}
-
 int AnsiToUtf8(const char* text, char* out, size_t outSize) {
   if (out == nullptr || outSize == 0) return -1;
   out[0] = '\0';
   if (text == nullptr) return -1;
   size_t length = 0;
   for (const char* p = text; *p != '\0'; p = NextChar(p)) {
-    char encoded[3];
-    size_t n = EncodeUtf8(DecodeChar(p), encoded);
+    char encoded[4];
+    size_t n = utf8::Encode(DecodeChar(p), encoded);
     if (length + n >= outSize || length + n > INT32_MAX) {
       out[0] = '\0';
       return -1;

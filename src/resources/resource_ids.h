@@ -14,6 +14,7 @@
 #define IDC_ENABLED 1008
 #define IDC_UTF8 1010
 #define IDC_INTERVAL 1009
+#define IDC_WHEN_NOT_PLAYING 1016
 
 // Labels, lines and frames that nothing refers to.
 #ifndef IDC_STATIC

@@ -14,6 +14,8 @@ static const char kPlaceholderLegend[] =
     "$A - artist\n$T - title\n$P - progress bar\n$D - song length\n$B - bitrate\n$S - samplerate\n"
     "$I - playlist position\n$L - playlist length";
 static const char* const kStatusIconNames[] = {"None", "Busy", "Idle"};
+// In the order of WhenNotPlaying.
+static const char* const kWhenNotPlayingNames[] = {"Keep status", "Mark status", "Clear status"};
 
 constexpr WPARAM kStatusFormatLimit = 255;
 constexpr WPARAM kIntervalDigitsLimit = 2;
@@ -30,22 +32,35 @@ static void CheckFlag(HWND dialog, int control, BYTE flag) {
   CheckDlgButton(dialog, control, flag ? BST_CHECKED : BST_UNCHECKED);
 }
 
+// Fills a drop-down list with names and selects one.
+static void FillList(HWND dialog, int control, const char* const* names, size_t count, uint8_t selected) {
+  HWND list = GetDlgItem(dialog, control);
+  for (size_t i = 0; i < count; ++i) SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(names[i]));
+  SendMessageA(list, CB_SETCURSEL, selected, 0);
+}
+
+// The selected index of a drop-down list; none selected (CB_ERR) gives 0,
+// which would otherwise be stored as 255.
+static BYTE SelectedIndex(HWND dialog, int control) {
+  LRESULT index = SendDlgItemMessageA(dialog, control, CB_GETCURSEL, 0, 0);
+  return index == CB_ERR ? BYTE{0} : static_cast<BYTE>(index);
+}
+
 static void OnOpening(HWND dialog, ConfigDialogSession* session) {
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(session));
   session->dialog = dialog;
   const PluginSettings& settings = *session->shown;
-  HWND iconList = GetDlgItem(dialog, IDC_STATUS_ICON);
-  for (const char* name : kStatusIconNames) SendMessageA(iconList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  FillList(dialog, IDC_STATUS_ICON, kStatusIconNames, 3, settings.statusIcon);
   SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, EM_LIMITTEXT, kStatusFormatLimit, 0);
   SendDlgItemMessageA(dialog, IDC_INTERVAL, EM_LIMITTEXT, kIntervalDigitsLimit, 0);
   SetDlgItemTextA(dialog, IDC_STATUS_FORMAT, settings.statusFormat != nullptr ? settings.statusFormat : "");
   SetDlgItemInt(dialog, IDC_INTERVAL, settings.intervalSeconds, FALSE);
-  SendMessageA(iconList, CB_SETCURSEL, settings.statusIcon, 0);
   CheckFlag(dialog, IDC_HEADPHONES, settings.headphonesIcon);
   CheckFlag(dialog, IDC_ENABLED, settings.enabled);
   CheckFlag(dialog, IDC_UTF8, settings.utf8Text);
   SetWindowTextA(dialog, kDialogCaption);
   SetDlgItemTextA(dialog, IDC_LEGEND, kPlaceholderLegend);
+  FillList(dialog, IDC_WHEN_NOT_PLAYING, kWhenNotPlayingNames, 3, settings.whenNotPlaying);
 }
 
 // The template's text as a new heap text, or null when it cannot be allocated.
@@ -64,12 +79,11 @@ static PluginSettings ReadControls(HWND dialog) {
   settings.statusFormat = ReadStatusFormat(dialog);
   // Empty or non-numeric gives 0; the edit takes at most two characters.
   settings.intervalSeconds = static_cast<BYTE>(GetDlgItemInt(dialog, IDC_INTERVAL, nullptr, FALSE));
-  // No selection (CB_ERR) would otherwise be stored as icon 255.
-  LRESULT icon = SendDlgItemMessageA(dialog, IDC_STATUS_ICON, CB_GETCURSEL, 0, 0);
-  settings.statusIcon = icon == CB_ERR ? BYTE{kStatusIconNone} : static_cast<BYTE>(icon);
+  settings.statusIcon = SelectedIndex(dialog, IDC_STATUS_ICON);
   settings.headphonesIcon = CheckedFlag(dialog, IDC_HEADPHONES);
   settings.enabled = CheckedFlag(dialog, IDC_ENABLED);
   settings.utf8Text = CheckedFlag(dialog, IDC_UTF8);
+  settings.whenNotPlaying = SelectedIndex(dialog, IDC_WHEN_NOT_PLAYING);
   return settings;
 }
 

@@ -16,6 +16,7 @@ static const PluginSettings kDefaults = {
     1,               // headphonesIcon
     1,               // intervalSeconds
     0,               // utf8Text
+    kKeepStatus,     // whenNotPlaying
 };
 
 constexpr unsigned char kEndOfText = 0x03;
@@ -65,11 +66,12 @@ static void ClampSettingBytes(PluginSettings* settings) {
   settings->utf8Text = settings->utf8Text != 0;
   if (settings->statusIcon > kStatusIconIdle) settings->statusIcon = kStatusIconNone;
   if (settings->intervalSeconds > kMaxIntervalSeconds) settings->intervalSeconds = kDefaults.intervalSeconds;
+  if (settings->whenNotPlaying > kClearStatus) settings->whenNotPlaying = kKeepStatus;
 }
 
-// Template bytes up to the first 0x03, then the five setting bytes. Without
-// a 0x03 in the bytes read, nothing in them can be trusted: all defaults. A
-// setting byte past the end keeps its default.
+// Template bytes up to the first 0x03, then the five setting bytes, the 0x00
+// and whenNotPlaying. Without a 0x03 in the bytes read, nothing in them can be
+// trusted: all defaults. A setting byte past the end keeps its default.
 void ParseSettingsBytes(const unsigned char* bytes, size_t size, PluginSettings* settings) {
   ResetSettings(settings);
   if (bytes == nullptr) return;
@@ -86,6 +88,10 @@ void ParseSettingsBytes(const unsigned char* bytes, size_t size, PluginSettings*
     if (at >= size) break;
     *fields[i] = bytes[at];
   }
+  // Only after the record's closing 0x00: where a template held a 0x03 of its
+  // own, the bytes read as settings are the template's, and they end in none.
+  size_t closingZeroAt = textLength + 1 + kSettingBytes;
+  if (closingZeroAt + 1 < size && bytes[closingZeroAt] == 0x00) settings->whenNotPlaying = bytes[closingZeroAt + 1];
   ClampSettingBytes(settings);
 }
 
@@ -102,7 +108,16 @@ bool WriteSettings(const PluginSettings& settings, FILE* file) {
   const unsigned char tail[] = {kEndOfText,         settings.enabled,   settings.statusIcon, settings.headphonesIcon,
                                 settings.intervalSeconds, settings.utf8Text, 0x00};
   if (fwrite(format, 1, length, file) != length) return false;
-  return fwrite(tail, 1, sizeof tail, file) == sizeof tail;
+  if (fwrite(tail, 1, sizeof tail, file) != sizeof tail) return false;
+  if (settings.whenNotPlaying == kKeepStatus) return true;
+  return fwrite(&settings.whenNotPlaying, 1, 1, file) == 1;
+}
+
+// Where the file name starts in a path: after its last separator.
+static size_t FileNameStart(const char* path) {
+  ptrdiff_t backslash = FindLastChar(path, '\\');
+  ptrdiff_t slash = FindLastChar(path, '/');
+  return static_cast<size_t>((backslash > slash ? backslash : slash) + 1);
 }
 
 // The path is searched character by character: in a double-byte code page a
@@ -114,9 +129,7 @@ bool SettingsPathFromModulePath(const char* modulePath, char* path, size_t pathS
   path[0] = '\0';
   if (modulePath == nullptr) return false;
 
-  ptrdiff_t backslash = FindLastChar(modulePath, '\\');
-  ptrdiff_t slash = FindLastChar(modulePath, '/');
-  size_t nameStart = static_cast<size_t>((backslash > slash ? backslash : slash) + 1);
+  size_t nameStart = FileNameStart(modulePath);
   ptrdiff_t dot = FindLastChar(modulePath + nameStart, '.');
 
   size_t keep;
@@ -132,5 +145,25 @@ bool SettingsPathFromModulePath(const char* modulePath, char* path, size_t pathS
   if (keep + suffixLength >= pathSize) return false;
   memcpy(path, modulePath, keep);
   memcpy(path + keep, suffix, suffixLength + 1);
+  return true;
+}
+
+bool PerUserSettingsPath(const char* folder, const char* modulePath, char* path, size_t pathSize) {
+  if (path == nullptr || pathSize == 0) return false;
+  path[0] = '\0';
+  if (folder == nullptr || folder[0] == '\0' || modulePath == nullptr) return false;
+  const char* fileName = modulePath + FileNameStart(modulePath);
+  char fileNameIni[kSettingsPathSize];
+  if (!SettingsPathFromModulePath(fileName, fileNameIni, sizeof fileNameIni)) return false;
+
+  size_t folderLength = strlen(folder);
+  bool endsInSeparator = FindLastChar(folder, '\\') == static_cast<ptrdiff_t>(folderLength) - 1;
+  const char* middle = endsInSeparator ? "Plugins\\" : "\\Plugins\\";
+  size_t middleLength = strlen(middle);
+  size_t nameLength = strlen(fileNameIni);
+  if (folderLength + middleLength + nameLength >= pathSize) return false;
+  memcpy(path, folder, folderLength);
+  memcpy(path + folderLength, middle, middleLength);
+  memcpy(path + folderLength + middleLength, fileNameIni, nameLength + 1);
   return true;
 }

@@ -1,5 +1,8 @@
 // The one settings record and its file bytes. The file is binary despite its
-// "ini" extension: the template, 0x03, five setting bytes, 0x00.
+// "ini" extension: the template, 0x03, five setting bytes, 0x00, and then
+// whenNotPlaying as one more byte only when it is not kKeepStatus (so a file
+// with the defaults is byte for byte what earlier versions wrote, and they
+// ignore the extra byte).
 #pragma once
 
 #include <stddef.h>
@@ -7,6 +10,12 @@
 #include <stdio.h>
 
 enum StatusIcon : uint8_t { kStatusIconNone = 0, kStatusIconBusy = 1, kStatusIconIdle = 2 };
+// What the status does while playback is paused or stopped.
+enum WhenNotPlaying : uint8_t {
+  kKeepStatus = 0,   // stays as it is
+  kMarkStatus = 1,   // " (paused)" or " (stopped)" is appended
+  kClearStatus = 2,  // the messenger gets the closing command once; nothing is published until playback resumes
+};
 
 struct PluginSettings {
   char* statusFormat;  // heap text owned by the record (malloc/free); never null once loaded,
@@ -16,11 +25,15 @@ struct PluginSettings {
   uint8_t headphonesIcon;
   uint8_t intervalSeconds;
   uint8_t utf8Text;
+  uint8_t whenNotPlaying;  // WhenNotPlaying; in the file only when not kKeepStatus
 };
 
 extern const char kDefaultStatusFormat[];  // "$A - $T ($D) $P"
 constexpr uint8_t kMaxIntervalSeconds = 99;
-constexpr size_t kSettingsReadSize = 512;  // loading reads at most this many bytes
+// Loading reads at most this many bytes: room for the longest template the
+// dialog takes (255 characters, up to 510 bytes in a double-byte code page)
+// and every setting byte after it.
+constexpr size_t kSettingsReadSize = 1024;
 constexpr size_t kSettingsPathSize = 260;
 
 // Frees statusFormat and sets every field to its default.
@@ -41,3 +54,7 @@ bool WriteSettings(const PluginSettings& settings, FILE* file);
 // The settings file's path for a module path: the extension after the last
 // "." of the file name becomes "ini". Returns false when it does not fit.
 bool SettingsPathFromModulePath(const char* modulePath, char* path, size_t pathSize);
+// The per-user settings file in the host's settings folder:
+// <folder>\Plugins\<the module's file name, extension "ini">. Returns false
+// when it does not fit pathSize.
+bool PerUserSettingsPath(const char* folder, const char* modulePath, char* path, size_t pathSize);

@@ -1,14 +1,40 @@
-// The settings file beside the plug-in module: the module's own path with
-// its extension replaced by "ini".
+// Where the settings file lives, and loading and saving it. Beside the
+// plug-in module first, as every install always had it: the module's own path
+// with its extension replaced by "ini". That folder is often not writable by
+// the user, so the host's own settings folder holds a per-user file instead
+// when one is needed: <settings folder>\Plugins\<module name>.ini.
 #pragma once
+
+#include <windows.h>
 
 #include <stdio.h>
 
 #include "settings/plugin_settings.h"
 
-// Opens the settings file of the module at modulePath in mode, or returns null.
-FILE* OpenSettingsFile(const char* modulePath, const char* mode);
-// Fills settings from the file, or with the defaults when it cannot be read.
-void LoadSettingsFile(const char* modulePath, PluginSettings* settings);
-// Writes settings to the file. Returns false when it could not be written.
-bool SaveSettingsFile(const char* modulePath, const PluginSettings& settings);
+struct SettingsLocations {
+  char besidePlugin[kSettingsPathSize];  // empty when the module's path is not known
+  char perUser[kSettingsPathSize];       // empty when the host names no settings folder
+};
+
+// Both paths, from the module's path and the host's settings folder (either
+// may be null or too long, and its path is then empty).
+void FindSettingsLocations(const char* modulePath, const char* hostFolder, SettingsLocations* locations);
+
+// Fills settings from the per-user file if there is one, else from the file
+// beside the plug-in, else with the defaults.
+void LoadSettingsFile(const SettingsLocations& locations, PluginSettings* settings);
+
+struct SaveReport {
+  bool saved;
+  DWORD besideError;   // why the file beside the plug-in could not be written
+  DWORD perUserError;  // why the per-user file could not be (0: not tried)
+};
+
+// Writes the file beside the plug-in, and removes a per-user file then, so it
+// can never shadow the newer one; if that file cannot be written, writes the
+// per-user file, making its Plugins folder when missing.
+SaveReport SaveSettingsFile(const SettingsLocations& locations, const PluginSettings& settings);
+
+// Tells the user, in a message box owned by owner, that the settings could
+// not be saved: where it tried and what the system said.
+void ShowSaveFailure(HWND owner, const SettingsLocations& locations, const SaveReport& report);

@@ -52,9 +52,10 @@ struct FakeHostScope {
 
 // One tick's composition as the plug-in runs it: the host's answers first,
 // then the template.
-inline const char* ComposeTick(HostQueryFn query, const char* format, StatusComposer* composer) {
-  RefreshTrackFields(query, &composer->fields);
-  return ComposeStatus(format, composer);
+inline const char* ComposeTick(HostQueryFn query, const char* format, StatusComposer* composer, bool wide = false,
+                               const char* mark = nullptr) {
+  RefreshTrackFields(query, wide, &composer->fields);
+  return ComposeStatus(format, mark, composer);
 }
 
 // Models code page 932 (or another) for the lifetime of this object.

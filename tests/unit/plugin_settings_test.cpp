@@ -30,11 +30,13 @@ std::string Saved(const PluginSettings& settings) {
   return std::string(bytes, size);
 }
 
-// statusFormat, enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text.
+// statusFormat, enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text
+// (and whenNotPlaying when it is not 0).
 std::string Describe(const PluginSettings& s) {
   return "'" + std::string(s.statusFormat != nullptr ? s.statusFormat : "(null)") + "' " +
          std::to_string(s.enabled) + std::to_string(s.statusIcon) + std::to_string(s.headphonesIcon) + " " +
-         std::to_string(s.intervalSeconds) + " " + std::to_string(s.utf8Text);
+         std::to_string(s.intervalSeconds) + " " + std::to_string(s.utf8Text) +
+         (s.whenNotPlaying != 0 ? " when " + std::to_string(s.whenNotPlaying) : "");
 }
 
 const char kDefaultsDescribed[] = "'$A - $T ($D) $P' 101 1 0";
@@ -67,10 +69,18 @@ TEST(PluginSettings, ParsesFileBytes) {
       {"interval 99", std::string("x\x03\x01\x02\x01\x63\x00\x00", 8), "'x' 121 99 0"},
       {"interval 0", std::string("x\x03\x01\x01\x01\x00\x00\x00", 8), "'x' 111 0 0"},
       {"zero byte in the template", std::string("a\0b\x03\x01\x00\x01\x01\x00\x00", 10), "'a' 101 1 0"},
-      // Only the first 512 bytes are read: the setting bytes after them keep their defaults.
-      {"end of text at byte 511", std::string(511, 't') + std::string("\x03\x00", 2),
-       "'" + std::string(511, 't') + "' 101 1 0"},
-      {"end of text at byte 512", std::string(512, 't') + std::string("\x03\x00\x00\x00\x00\x00\x00", 7),
+      {"marked when paused", std::string("x\x03\x01\x00\x01\x01\x00\x00\x01", 9), "'x' 101 1 0 when 1"},
+      {"cleared when paused", std::string("x\x03\x01\x00\x01\x01\x00\x00\x02", 9), "'x' 101 1 0 when 2"},
+      {"whenNotPlaying out of range", std::string("x\x03\x01\x00\x01\x01\x00\x00\x03", 9), "'x' 101 1 0"},
+      {"whenNotPlaying after no closing zero", std::string("x\x03\x01\x00\x01\x01\x00\x07\x01", 9), "'x' 101 1 0"},
+      // The longest template the dialog takes is 510 bytes in a double-byte
+      // code page: its settings must still be read.
+      {"a 510-byte template", std::string(510, 't') + std::string("\x03\x00\x02\x00\x05\x01\x00\x02", 8),
+       "'" + std::string(510, 't') + "' 020 5 1 when 2"},
+      // Only the first 1024 bytes are read: the setting bytes after them keep their defaults.
+      {"end of text at byte 1023", std::string(1023, 't') + std::string("\x03\x00", 2),
+       "'" + std::string(1023, 't') + "' 101 1 0"},
+      {"end of text at byte 1024", std::string(1024, 't') + std::string("\x03\x00\x00\x00\x00\x00\x00", 7),
        kDefaultsDescribed},
   };
   for (const ParseCase& c : cases) {
@@ -94,18 +104,16 @@ TEST(PluginSettings, ASavedTemplateHoldingTheEndOfTextIsCutThere) {
 
 TEST(PluginSettings, SaveAndLoadRoundTrip) {
   const PluginSettings cases[] = {
-      {const_cast<char*>("$A - $T ($D) $P"), 1, 0, 1, 1, 0},
-      {const_cast<char*>("Line one\r\nLine two $P"), 0, 2, 0, 99, 1},
-      {const_cast<char*>(""), 1, 1, 1, 0, 0},
+      {const_cast<char*>("$A - $T ($D) $P"), 1, 0, 1, 1, 0, kKeepStatus},
+      {const_cast<char*>("Line one\r\nLine two $P"), 0, 2, 0, 99, 1, kMarkStatus},
+      {const_cast<char*>(""), 1, 1, 1, 0, 0, kClearStatus},
   };
   for (const PluginSettings& original : cases) {
-    FILE* file = tmpfile();
-    ASSERT_NE(nullptr, file);
-    ASSERT_TRUE(WriteSettings(original, file));
-    rewind(file);
+    const std::string bytes = Saved(original);
+    // The byte for whenNotPlaying only when it is not the default.
+    EXPECT_EQ(strlen(original.statusFormat) + 7 + (original.whenNotPlaying != 0), bytes.size());
     Settings loaded;
-    ReadSettings(file, &loaded.value);
-    fclose(file);
+    Parse(bytes, &loaded.value);
     EXPECT_EQ(Describe(original), Describe(loaded.value));
   }
 }
@@ -148,6 +156,31 @@ TEST(SettingsPath, ReplacesTheFileNamesExtension) {
     unsigned char path[kSettingsPathSize + 16];
     memset(path, kCanaryByte, sizeof path);
     bool fits = SettingsPathFromModulePath(c.modulePath.c_str(), reinterpret_cast<char*>(path), kSettingsPathSize);
+    EXPECT_EQ(c.expected != "(none)", fits) << c.modulePath;
+    EXPECT_EQ(fits ? c.expected : "", reinterpret_cast<char*>(path)) << c.modulePath;
+    for (size_t i = kSettingsPathSize; i < sizeof path; ++i) ASSERT_EQ(kCanaryByte, path[i]) << c.modulePath;
+  }
+}
+
+TEST(SettingsPath, PerUserFileInTheHostsFolder) {
+  const struct {
+    const char* folder;
+    std::string modulePath;
+    std::string expected;  // "(none)": no path
+  } cases[] = {
+      {"C:\\Users\\me\\Winamp", "C:\\Players\\Plugins\\gen_Tavrin.dll", "C:\\Users\\me\\Winamp\\Plugins\\gen_Tavrin.ini"},
+      {"C:\\Users\\me\\Winamp\\", "D:/x/gen_Tavrin.dll", "C:\\Users\\me\\Winamp\\Plugins\\gen_Tavrin.ini"},
+      {"", "C:\\gen_Tavrin.dll", "(none)"},
+      {nullptr, "C:\\gen_Tavrin.dll", "(none)"},
+      {"C:\\W", std::string(240, 'p') + "\\gen_Tavrin.dll", "C:\\W\\Plugins\\gen_Tavrin.ini"},
+      // 3 + 8 + 248 = 259 bytes fit; one more does not.
+      {"C:\\", "C:\\" + std::string(244, 'n') + ".dll", "C:\\Plugins\\" + std::string(244, 'n') + ".ini"},
+      {"C:\\", "C:\\" + std::string(245, 'n') + ".dll", "(none)"},
+  };
+  for (const auto& c : cases) {
+    unsigned char path[kSettingsPathSize + 16];
+    memset(path, kCanaryByte, sizeof path);
+    bool fits = PerUserSettingsPath(c.folder, c.modulePath.c_str(), reinterpret_cast<char*>(path), kSettingsPathSize);
     EXPECT_EQ(c.expected != "(none)", fits) << c.modulePath;
     EXPECT_EQ(fits ? c.expected : "", reinterpret_cast<char*>(path)) << c.modulePath;
     for (size_t i = kSettingsPathSize; i < sizeof path; ++i) ASSERT_EQ(kCanaryByte, path[i]) << c.modulePath;

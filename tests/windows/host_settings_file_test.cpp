@@ -1,5 +1,9 @@
-// The settings file beside the module: this test program stands in for the
-// plug-in module, so the file is "<this program's path without .exe>.ini".
+// The settings files on Windows itself: this test program stands in for the
+// plug-in module, so the file beside it is "<this program's path without
+// .exe>.ini", and a folder of the test's own stands in for the host's
+// settings folder. A file cannot be written where a folder of its name
+// stands, which is how the tests make a place unwritable (root under Wine
+// writes anywhere else).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -18,11 +22,6 @@ std::string ModulePath() {
   return std::string(path, length);
 }
 
-std::string ExpectedPath() {
-  std::string module = ModulePath();
-  return module.substr(0, module.rfind('.')) + ".ini";
-}
-
 std::string ReadAll(const std::string& path) {
   FILE* file = fopen(path.c_str(), "rb");
   if (file == nullptr) return "(missing)";
@@ -32,68 +31,135 @@ std::string ReadAll(const std::string& path) {
   return std::string(bytes, size);
 }
 
+void WriteAll(const std::string& path, const std::string& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, file) << path;
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  fclose(file);
+}
+
+const std::string kDefaultBytes("$A - $T ($D) $P\x03\x01\x00\x01\x01\x00\x00", 22);
+
 class SettingsFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = ExpectedPath();
     module_ = ModulePath();
-    DeleteFileA(path_.c_str());
+    beside_ = module_.substr(0, module_.rfind('.')) + ".ini";
+    hostFolder_ = module_.substr(0, module_.rfind('\\')) + "\\settings-file-test-host";
+    plugins_ = hostFolder_ + "\\Plugins";
+    perUser_ = plugins_ + "\\" + beside_.substr(beside_.rfind('\\') + 1);
+    CleanUp();
+    CreateDirectoryA(hostFolder_.c_str(), nullptr);
+    FindSettingsLocations(module_.c_str(), hostFolder_.c_str(), &locations_);
   }
   void TearDown() override {
-    DeleteFileA(path_.c_str());
+    CleanUp();
     FreeSettings(&settings_);
   }
-  std::string path_;
-  std::string module_;
+  void CleanUp() {
+    DeleteFileA(beside_.c_str());
+    RemoveDirectoryA(beside_.c_str());
+    DeleteFileA(perUser_.c_str());
+    RemoveDirectoryA(perUser_.c_str());
+    RemoveDirectoryA(plugins_.c_str());
+    DeleteFileA(plugins_.c_str());
+    RemoveDirectoryA(hostFolder_.c_str());
+  }
+  std::string Loaded() {
+    LoadSettingsFile(locations_, &settings_);
+    return settings_.statusFormat != nullptr ? settings_.statusFormat : "(null)";
+  }
+
+  std::string module_, beside_, hostFolder_, plugins_, perUser_;
+  SettingsLocations locations_ = {};
   PluginSettings settings_ = {};
 };
 
+TEST_F(SettingsFileTest, TheTwoLocations) {
+  EXPECT_EQ(beside_, locations_.besidePlugin);
+  EXPECT_EQ(perUser_, locations_.perUser);
+  SettingsLocations none;
+  FindSettingsLocations(module_.c_str(), nullptr, &none);
+  EXPECT_STREQ("", none.perUser);
+  FindSettingsLocations(nullptr, hostFolder_.c_str(), &none);
+  EXPECT_STREQ("", none.besidePlugin);
+  EXPECT_STREQ("", none.perUser);
+}
+
 TEST_F(SettingsFileTest, DefaultsWhenThereIsNoFile) {
   ReplaceStatusFormat("left over", &settings_);
-  LoadSettingsFile(module_.c_str(), &settings_);
-  const PluginSettings& settings = settings_;
-  ASSERT_NE(nullptr, settings.statusFormat);
-  EXPECT_STREQ("$A - $T ($D) $P", settings.statusFormat);
-  EXPECT_EQ(1, settings.enabled);
-  EXPECT_EQ(0, settings.statusIcon);
-  EXPECT_EQ(1, settings.headphonesIcon);
-  EXPECT_EQ(1, settings.intervalSeconds);
-  EXPECT_EQ(0, settings.utf8Text);
+  EXPECT_EQ("$A - $T ($D) $P", Loaded());
+  EXPECT_EQ(1, settings_.enabled);
+  EXPECT_EQ(0, settings_.statusIcon);
+  EXPECT_EQ(1, settings_.headphonesIcon);
+  EXPECT_EQ(1, settings_.intervalSeconds);
+  EXPECT_EQ(0, settings_.utf8Text);
+  EXPECT_EQ(0, settings_.whenNotPlaying);
 }
 
-TEST_F(SettingsFileTest, SavingTheDefaultsWritesTwentyTwoBytes) {
+TEST_F(SettingsFileTest, SavesBesideThePluginAndLoadsBack) {
   ResetSettings(&settings_);
-  EXPECT_TRUE(SaveSettingsFile(module_.c_str(), settings_));
-  EXPECT_EQ(std::string("$A - $T ($D) $P\x03\x01\x00\x01\x01\x00\x00", 22), ReadAll(path_));
-}
+  SaveReport report = SaveSettingsFile(locations_, settings_);
+  EXPECT_TRUE(report.saved);
+  EXPECT_EQ(kDefaultBytes, ReadAll(beside_));
+  EXPECT_EQ("(missing)", ReadAll(perUser_));
 
-TEST_F(SettingsFileTest, SavedSettingsLoadBack) {
-  ResetSettings(&settings_);
   ReplaceStatusFormat("Line one\r\nLine two $P", &settings_);
   settings_.enabled = 0;
   settings_.statusIcon = kStatusIconIdle;
   settings_.headphonesIcon = 0;
   settings_.intervalSeconds = 7;
   settings_.utf8Text = 1;
-  EXPECT_TRUE(SaveSettingsFile(module_.c_str(), settings_));
-
+  settings_.whenNotPlaying = kClearStatus;
+  EXPECT_TRUE(SaveSettingsFile(locations_, settings_).saved);
   ResetSettings(&settings_);
-  LoadSettingsFile(module_.c_str(), &settings_);
-  const PluginSettings& settings = settings_;
-  EXPECT_STREQ("Line one\r\nLine two $P", settings.statusFormat);
-  EXPECT_EQ(0, settings.enabled);
-  EXPECT_EQ(kStatusIconIdle, settings.statusIcon);
-  EXPECT_EQ(0, settings.headphonesIcon);
-  EXPECT_EQ(7, settings.intervalSeconds);
-  EXPECT_EQ(1, settings.utf8Text);
+  EXPECT_EQ("Line one\r\nLine two $P", Loaded());
+  EXPECT_EQ(0, settings_.enabled);
+  EXPECT_EQ(kStatusIconIdle, settings_.statusIcon);
+  EXPECT_EQ(0, settings_.headphonesIcon);
+  EXPECT_EQ(7, settings_.intervalSeconds);
+  EXPECT_EQ(1, settings_.utf8Text);
+  EXPECT_EQ(kClearStatus, settings_.whenNotPlaying);
 }
 
-// A file that cannot be written is reported, not taken for saved.
-TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReported) {
-  ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));  // a folder where the file would be
+// An unwritable plug-in folder sends the settings to the per-user file, in a
+// Plugins folder made for it, and that file wins at the next load. Once the
+// plug-in's folder takes them again, the per-user file goes, so it can never
+// shadow the newer one.
+TEST_F(SettingsFileTest, PerUserFileWhileThePluginFolderIsNotWritableThenBack) {
+  ASSERT_TRUE(CreateDirectoryA(beside_.c_str(), nullptr));
   ResetSettings(&settings_);
-  EXPECT_FALSE(SaveSettingsFile(module_.c_str(), settings_));
-  RemoveDirectoryA(path_.c_str());
+  ReplaceStatusFormat("per user", &settings_);
+  SaveReport report = SaveSettingsFile(locations_, settings_);
+  EXPECT_TRUE(report.saved);
+  EXPECT_NE(0u, report.besideError);
+  EXPECT_EQ(std::string("per user\x03\x01\x00\x01\x01\x00\x00", 15), ReadAll(perUser_));
+  ASSERT_TRUE(RemoveDirectoryA(beside_.c_str()));
+  WriteAll(beside_, std::string("stale\x03\x01\x00\x01\x01\x00\x00", 12));
+  EXPECT_EQ("per user", Loaded());
+
+  ReplaceStatusFormat("beside again", &settings_);
+  EXPECT_TRUE(SaveSettingsFile(locations_, settings_).saved);
+  EXPECT_EQ("(missing)", ReadAll(perUser_));
+  EXPECT_EQ("beside again", Loaded());
+}
+
+// Neither place takes them: reported, with the system's reason for each.
+TEST_F(SettingsFileTest, NeitherWritableIsReported) {
+  ASSERT_TRUE(CreateDirectoryA(beside_.c_str(), nullptr));
+  WriteAll(plugins_, "a file where the Plugins folder would be");
+  ResetSettings(&settings_);
+  SaveReport report = SaveSettingsFile(locations_, settings_);
+  EXPECT_FALSE(report.saved);
+  EXPECT_NE(0u, report.besideError);
+  EXPECT_NE(0u, report.perUserError);
+
+  // Without a host folder there is nowhere else to try.
+  SettingsLocations besideOnly;
+  FindSettingsLocations(module_.c_str(), nullptr, &besideOnly);
+  report = SaveSettingsFile(besideOnly, settings_);
+  EXPECT_FALSE(report.saved);
+  EXPECT_EQ(0u, report.perUserError);
 }
 
 }  // namespace
