@@ -275,6 +275,27 @@ TEST_F(StandinMessengerTest, ApplyCommandDecodesTheRecordItIsHanded) {
     EXPECT_EQ(c.expected, lines[before + 1]);
   }
 
+  // The line for people: text that is valid UTF-8 as it is, other bytes (and
+  // the backslash) escaped.
+  struct ShownCase {
+    std::string text;
+    std::string shown;
+  };
+  const ShownCase shownCases[] = {
+      {"\xE6\x98\x9F - \xD0\x96", "shown \xE6\x98\x9F - \xD0\x96"},
+      {"Caf\xE9 \\", "shown Caf\\xe9 \\x5c"},
+  };
+  for (const ShownCase& c : shownCases) {
+    SCOPED_TRACE(c.shown);
+    ASSERT_NO_FATAL_FAILURE(WriteValues(c.text + '\0', c.text + '\0', zeroDword));
+    const size_t before = messenger.Lines().size();
+    SendMessageA(main, WM_COMMAND, 391, 0);
+    const std::vector<std::string> lines = messenger.Lines();
+    ASSERT_GE(lines.size(), before + 3) << messenger.LogText();
+    EXPECT_EQ(RecordLine(c.text, 0, false), lines[before + 1]);
+    EXPECT_EQ(c.shown, lines[before + 2]);
+  }
+
   // Any other command is logged and nothing more; the closing one too.
   const size_t before = messenger.Lines().size();
   SendMessageA(main, WM_COMMAND, 376, 0);
