@@ -83,6 +83,12 @@ std::string Describe(const ScriptEvent& event, const PlaybackState& after, size_
              "\" from " + standin::FormatPosition(event.positionMs);
     case EventKind::Seek:
       return "seeks to " + standin::FormatPosition(event.positionMs);
+    case EventKind::Pause:
+      return "pauses at " + standin::FormatPosition(after.positionMs);
+    case EventKind::Resume:
+      return "resumes from " + standin::FormatPosition(after.positionMs);
+    case EventKind::Stop:
+      return "stops (position back to 0:00)";
     case EventKind::Title:
       return "stream title \"" + event.title + "\"";
     case EventKind::TitleClear:

@@ -57,6 +57,12 @@ bool ParseEvent(const std::vector<std::string>& words, const std::string& line, 
     if (words.size() < 4 || !ParseInteger(words[3], &number)) return Fail(lineNumber, "seek needs a position", error);
     event.kind = EventKind::Seek;
     event.positionMs = static_cast<int32_t>(number);
+  } else if (what == "pause") {
+    event.kind = EventKind::Pause;
+  } else if (what == "resume") {
+    event.kind = EventKind::Resume;
+  } else if (what == "stop") {
+    event.kind = EventKind::Stop;
   } else if (what == "title") {
     event.kind = EventKind::Title;
     event.title = RestAfterWords(line, 3);
@@ -124,21 +130,34 @@ const char* BuiltInScriptText() {
 
 PlaybackState StateAt(const PlayerScript& script, int64_t clockMs) {
   PlaybackState state;
-  int64_t sinceMs = 0;  // clock time the position was last set
+  int64_t sinceMs = 0;  // clock time up to which the position is counted
+  auto countUpTo = [&state, &sinceMs](int64_t ms) {
+    if (state.mode == PlayMode::Playing) state.positionMs += static_cast<int32_t>(ms - sinceMs);
+    sinceMs = ms;
+  };
   for (const ScriptEvent& event : script.events) {
     if (event.atMs > clockMs) break;
     ++state.eventsReached;
+    countUpTo(event.atMs);
     switch (event.kind) {
       case EventKind::Play:
         state.entry = event.entry;
         state.positionMs = event.positionMs;
-        state.playing = true;
+        state.mode = PlayMode::Playing;
         state.titleOverridden = false;
-        sinceMs = event.atMs;
         break;
       case EventKind::Seek:
         state.positionMs = event.positionMs;
-        sinceMs = event.atMs;
+        break;
+      case EventKind::Pause:
+        if (state.mode == PlayMode::Playing) state.mode = PlayMode::Paused;
+        break;
+      case EventKind::Resume:
+        if (state.mode == PlayMode::Paused) state.mode = PlayMode::Playing;
+        break;
+      case EventKind::Stop:
+        state.mode = PlayMode::Stopped;
+        state.positionMs = 0;
         break;
       case EventKind::Title:
         state.titleOverridden = true;
@@ -148,14 +167,12 @@ PlaybackState StateAt(const PlayerScript& script, int64_t clockMs) {
         state.titleOverridden = false;
         break;
       case EventKind::End:
-        if (state.playing) state.positionMs += static_cast<int32_t>(event.atMs - sinceMs);
-        state.playing = false;
+        state.mode = PlayMode::Stopped;
         state.ended = true;
-        sinceMs = event.atMs;
         break;
     }
   }
-  if (state.playing) state.positionMs += static_cast<int32_t>(clockMs - sinceMs);
+  countUpTo(clockMs);
   if (!state.titleOverridden && state.entry < static_cast<int32_t>(script.playlist.size()))
     state.title = script.playlist[state.entry].title;
   return state;

@@ -1,5 +1,5 @@
 // What the stand-in player plays: a playlist and a script of timed events
-// (play, seek, stream title, end) on the player's own clock.
+// (play, seek, pause, resume, stop, stream title, end) on the player's own clock.
 #pragma once
 
 #include <stddef.h>
@@ -17,7 +17,7 @@ struct PlaylistEntry {
   int32_t sampleRateKhz = 0;
 };
 
-enum class EventKind { Play, Seek, Title, TitleClear, End };
+enum class EventKind { Play, Seek, Pause, Resume, Stop, Title, TitleClear, End };
 
 struct ScriptEvent {
   int64_t atMs = 0;  // player clock
@@ -32,11 +32,16 @@ struct PlayerScript {
   std::vector<ScriptEvent> events;  // in time order
 };
 
+// The values are what the host answers when asked for its playback state.
+enum class PlayMode : int32_t { Stopped = 0, Playing = 1, Paused = 3 };
+
 // What the player is doing at a moment of its clock.
 struct PlaybackState {
   int32_t entry = 0;
-  int32_t positionMs = 0;  // keeps running past the length until the script says otherwise
-  bool playing = false;    // false before the first play and after the end
+  // Runs only while playing, on past the length until the script says
+  // otherwise; frozen while paused, 0 after a stop.
+  int32_t positionMs = 0;
+  PlayMode mode = PlayMode::Stopped;  // also before the first play and after the end
   bool titleOverridden = false;
   std::string title;       // the entry's title, or the stream title that overrides it
   size_t eventsReached = 0;
@@ -47,6 +52,9 @@ struct PlaybackState {
 //   entry LENGTH_S BITRATE_KBPS SAMPLERATE_KHZ TITLE...
 //   at MS play ENTRY [POSITION_MS]
 //   at MS seek POSITION_MS
+//   at MS pause                (the position freezes)
+//   at MS resume               (it runs on from there)
+//   at MS stop                 (position 0 until the next play)
 //   at MS title TEXT...        (a stream title for the current entry)
 //   at MS title-clear
 //   at MS end

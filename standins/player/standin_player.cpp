@@ -17,6 +17,7 @@ enum : intptr_t {
   kPlaylistPosition = 125,
   kEntryTitle = 212,
   kPlaybackTime = 105,
+  kPlaybackState = 104,
   kStreamInfo = 126,
   kPlaylistLength = 124,
 };
@@ -141,6 +142,9 @@ intptr_t StandInPlayer::Answer(WPARAM wParam, LPARAM request) {
     case kPlaybackTime:
       result = argument == 0 ? state.positionMs : argument == 1 ? entry.lengthSeconds : 0;
       break;
+    case kPlaybackState:
+      result = argument == 0 ? static_cast<intptr_t>(state.mode) : 0;
+      break;
     case kStreamInfo:
       result = argument == 0 ? entry.sampleRateKhz : argument == 1 ? entry.bitrateKbps : 0;
       break;
@@ -168,8 +172,12 @@ void StandInPlayer::Paint() {
   HDC dc = BeginPaint(window, &paint);
   const PlaybackState state = State();
   const PlaylistEntry& entry = script.playlist[state.entry];
-  std::string line1 = (state.playing ? "Playing " : state.ended ? "Stopped after " : "Ready: ") +
-                      std::to_string(state.entry + 1) + ". " + state.title;
+  const char* doing = state.mode == PlayMode::Playing  ? "Playing "
+                      : state.mode == PlayMode::Paused ? "Paused: "
+                      : state.ended                    ? "Stopped after "
+                      : state.eventsReached > 0        ? "Stopped: "
+                                                       : "Ready: ";
+  std::string line1 = doing + std::to_string(state.entry + 1) + ". " + state.title;
   std::string line2 = FormatPosition(state.positionMs) +
                       (entry.lengthSeconds >= 0 ? " / " + FormatPosition(int64_t{entry.lengthSeconds} * 1000) : "") +
                       "   " + std::to_string(entry.bitrateKbps) + " kbps, " + std::to_string(entry.sampleRateKhz) +

@@ -1,4 +1,4 @@
-// The stand-in player: the host's main window answering the plug-in's seven
+// The stand-in player: the host's main window answering the plug-in's
 // WM_USER queries from a scripted playlist and a clock, a log of every query
 // it answered, and the loading and calling of a general-purpose plug-in.
 // Everything runs on the thread that creates the player, which must run a

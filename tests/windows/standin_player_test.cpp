@@ -1,0 +1,100 @@
+// The stand-in player's own behaviour, where tests of the plug-in rely on it:
+// how pause, resume and stop move its clock's playback state, and what its
+// window answers for it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "standin_player.h"
+
+namespace {
+
+using standin::PlayMode;
+
+TEST(StandinPlayerScript, PauseResumeAndStopMoveThePositionAsAPlayerWould) {
+  standin::PlayerScript script;
+  std::string error;
+  ASSERT_TRUE(standin::ParsePlayerScript("entry 100 192 44 A - B\n"
+                                         "entry 50 128 44 C - D\n"
+                                         "at 1000 play 0 5000\n"
+                                         "at 3000 pause\n"
+                                         "at 4000 seek 20000\n"
+                                         "at 6000 resume\n"
+                                         "at 7000 stop\n"
+                                         "at 8000 play 1\n"
+                                         "at 9000 pause\n"
+                                         "at 10000 stop\n"
+                                         "at 11000 resume\n"
+                                         "at 12000 end\n",
+                                         &script, &error))
+      << error;
+  struct Case {
+    int64_t clockMs;
+    int32_t entry;
+    PlayMode mode;
+    int32_t positionMs;
+    bool ended;
+  };
+  const Case cases[] = {
+      {0, 0, PlayMode::Stopped, 0, false},       // before the first play
+      {2000, 0, PlayMode::Playing, 6000, false},
+      {3500, 0, PlayMode::Paused, 7000, false},  // frozen where it paused
+      {5000, 0, PlayMode::Paused, 20000, false},  // a seek moves it, still paused
+      {6500, 0, PlayMode::Playing, 20500, false},
+      {7500, 0, PlayMode::Stopped, 0, false},
+      {8500, 1, PlayMode::Playing, 500, false},  // a play after a stop starts again
+      {9500, 1, PlayMode::Paused, 1000, false},
+      {10500, 1, PlayMode::Stopped, 0, false},   // a stop while paused
+      {11500, 1, PlayMode::Stopped, 0, false},   // nothing paused: resume does nothing
+      {12500, 1, PlayMode::Stopped, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("at " + std::to_string(c.clockMs) + " ms");
+    const standin::PlaybackState state = standin::StateAt(script, c.clockMs);
+    EXPECT_EQ(c.entry, state.entry);
+    EXPECT_EQ(static_cast<int>(c.mode), static_cast<int>(state.mode));
+    EXPECT_EQ(c.positionMs, state.positionMs);
+    EXPECT_EQ(c.ended, state.ended);
+  }
+}
+
+// The player on this thread: SendMessage to its window calls its window
+// procedure directly, as the plug-in's queries do on the host's thread.
+class StandinPlayerQueries : public ::testing::Test {
+ protected:
+  void Create(const std::string& scriptText) {
+    standin::PlayerScript script;
+    std::string error;
+    ASSERT_TRUE(standin::ParsePlayerScript(scriptText, &script, &error)) << error;
+    ASSERT_TRUE(player.Create(script, &error)) << error;
+  }
+  intptr_t Query(intptr_t wParam, intptr_t request) {
+    return SendMessageW(player.Window(), WM_USER, static_cast<WPARAM>(wParam), static_cast<LPARAM>(request));
+  }
+
+  standin::StandInPlayer player;
+};
+
+TEST_F(StandinPlayerQueries, PlaybackStateAndFrozenPosition) {
+  ASSERT_NO_FATAL_FAILURE(Create("entry 100 192 44 A - B\n"
+                                 "at 0 play 0\n"
+                                 "at 2000 pause\n"
+                                 "at 4000 resume\n"
+                                 "at 6000 stop\n"));
+  struct Case {
+    int64_t clockMs;
+    intptr_t wParam, request, result;
+  };
+  const Case cases[] = {
+      {1000, 0, 104, 1}, {3000, 0, 104, 3}, {5000, 0, 104, 1}, {7000, 0, 104, 0},
+      {3000, 0, 105, 2000},  // paused: the frozen position
+      {5000, 0, 105, 3000}, {7000, 0, 105, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("request " + std::to_string(c.request) + " at " + std::to_string(c.clockMs) + " ms");
+    player.Clock().Set(c.clockMs);
+    EXPECT_EQ(c.result, Query(c.wParam, c.request));
+  }
+}
+
+}  // namespace
