@@ -11,7 +11,7 @@
 namespace standin {
 
 struct PlaylistEntry {
-  std::string title;          // what request 212 answers
+  std::string title;          // as the script has it: UTF-8, or raw ANSI bytes
   int32_t lengthSeconds = 0;  // -1: the host knows no length (a stream)
   int32_t bitrateKbps = 0;
   int32_t sampleRateKhz = 0;

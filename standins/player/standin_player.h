@@ -97,7 +97,10 @@ class StandInPlayer {
   StandInPlayer(const StandInPlayer&) = delete;
   StandInPlayer& operator=(const StandInPlayer&) = delete;
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  intptr_t Answer(WPARAM wParam, LPARAM request);
+  intptr_t Answer(WPARAM wParam, LPARAM lParam);
+  intptr_t RealAnswer(intptr_t wParam, intptr_t request, const PlaybackState& state);
+  intptr_t TitleAnswer(intptr_t request, const std::string& title);
+  void PrintQuery(const QueryRecord& query) const;
   void Paint();
 
   PlayerScript script;
@@ -108,7 +111,10 @@ class StandInPlayer {
   bool started = false;
   std::vector<QueryRecord> queries;
   bool printQueries = false;
-  std::string titleAnswer;  // request 212's text: stays put until the next 212
+  // The titles answered to 212 (ANSI) and 213 (UTF-16): each stays put
+  // until the next query of either.
+  std::string titleAnswer;
+  std::wstring wideTitleAnswer;
   LARGE_INTEGER createdAt = {};
 };
 

@@ -1,6 +1,6 @@
 // The stand-in player's own behaviour, where tests of the plug-in rely on it:
 // how pause, resume and stop move its clock's playback state, and what its
-// window answers for it.
+// window answers for titles and the playback state.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -71,9 +71,47 @@ class StandinPlayerQueries : public ::testing::Test {
   intptr_t Query(intptr_t wParam, intptr_t request) {
     return SendMessageW(player.Window(), WM_USER, static_cast<WPARAM>(wParam), static_cast<LPARAM>(request));
   }
+  std::string AnsiTitle(intptr_t position) {
+    const char* text = reinterpret_cast<const char*>(Query(position, 212));
+    return text == nullptr ? "(null)" : text;
+  }
+  std::wstring WideTitle(intptr_t position) {
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(Query(position, 213));
+    return text == nullptr ? L"(null)" : text;
+  }
 
   standin::StandInPlayer player;
 };
+
+TEST_F(StandinPlayerQueries, TitlesInTheAnsiCodePageAndInUtf16) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the expected ANSI bytes are code page 1252's; this is " << GetACP();
+  ASSERT_NO_FATAL_FAILURE(Create("entry 60 192 44 Caf\xC3\xA9 \xE2\x80\x93 \xD0\x96\n"  // UTF-8
+                                 "entry 60 192 44 Caf\xE9 \x96\n"                       // ANSI bytes
+                                 "entry 60 192 44 Some Artist - Some Song\n"
+                                 "at 0 play 0\n"
+                                 "at 1000 title \xD0\x96 FM\n"));
+  struct Case {
+    int64_t clockMs;
+    intptr_t position;
+    std::string ansi;
+    std::wstring wide;
+  };
+  const Case cases[] = {
+      // What 1252 cannot hold becomes '?'.
+      {0, 0, "Caf\xE9 \x96 ?", L"Caf\u00E9 \u2013 \u0416"},
+      {0, 1, "Caf\xE9 \x96", L"Caf\u00E9 \u2013"},
+      {0, 2, "Some Artist - Some Song", L"Some Artist - Some Song"},
+      {1000, 0, "? FM", L"\u0416 FM"},  // the stream title, for the entry playing only
+      {1000, 2, "Some Artist - Some Song", L"Some Artist - Some Song"},
+      {0, 3, "(null)", L"(null)"},  // past the playlist
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("entry " + std::to_string(c.position) + " at " + std::to_string(c.clockMs) + " ms");
+    player.Clock().Set(c.clockMs);
+    EXPECT_EQ(c.ansi, AnsiTitle(c.position));
+    EXPECT_EQ(c.wide, WideTitle(c.position));
+  }
+}
 
 TEST_F(StandinPlayerQueries, PlaybackStateAndFrozenPosition) {
   ASSERT_NO_FATAL_FAILURE(Create("entry 100 192 44 A - B\n"
