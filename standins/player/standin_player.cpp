@@ -21,6 +21,7 @@ enum : intptr_t {
   kPlaybackState = 104,
   kStreamInfo = 126,
   kPlaylistLength = 124,
+  kSettingsDirectory = 335,
 };
 
 std::wstring Widen(UINT codePage, const std::string& text) {
@@ -142,10 +143,21 @@ size_t StandInPlayer::CountQueries(intptr_t request) const {
   return count;
 }
 
+void StandInPlayer::SetAnswerOverride(intptr_t request, intptr_t result) {
+  for (AnswerOverride& fixed : overrides) {
+    if (fixed.request == request) {
+      fixed.result = result;
+      return;
+    }
+  }
+  overrides.push_back(AnswerOverride{request, result});
+}
+
 LRESULT CALLBACK StandInPlayer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   StandInPlayer* player = reinterpret_cast<StandInPlayer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_USER:
+      player->RunQueryHook(static_cast<intptr_t>(wParam), static_cast<intptr_t>(lParam));
       return player->Answer(wParam, lParam);
     case WM_TIMER:
       if (wParam == kRepaintTimer) InvalidateRect(window, nullptr, TRUE);
@@ -156,6 +168,15 @@ LRESULT CALLBACK StandInPlayer::WindowProc(HWND window, UINT message, WPARAM wPa
     default:
       return DefWindowProcW(window, message, wParam, lParam);
   }
+}
+
+void StandInPlayer::RunQueryHook(intptr_t wParam, intptr_t request) {
+  if (!queryHook || inQueryHook) return;
+  // A copy runs: the hook may replace or clear itself while it runs.
+  const QueryHook hook = queryHook;
+  inQueryHook = true;
+  hook(wParam, request);
+  inQueryHook = false;
 }
 
 intptr_t StandInPlayer::TitleAnswer(intptr_t request, const std::string& title) {
@@ -171,10 +192,21 @@ intptr_t StandInPlayer::Answer(WPARAM wParam, LPARAM lParam) {
   const int64_t clockMs = clock.NowMs();
   const intptr_t argument = static_cast<intptr_t>(wParam);
   const intptr_t request = static_cast<intptr_t>(lParam);
-  const intptr_t result = RealAnswer(argument, request, StateAt(script, clockMs));
+  intptr_t result = 0;
+  const bool overridden = FindOverride(request, &result);
+  if (!overridden) result = RealAnswer(argument, request, StateAt(script, clockMs));
   queries.push_back(QueryRecord{RealUs(), clockMs, argument, request, result});
-  if (printQueries) PrintQuery(queries.back());
+  if (printQueries) PrintQuery(queries.back(), overridden);
   return result;
+}
+
+bool StandInPlayer::FindOverride(intptr_t request, intptr_t* result) const {
+  for (const AnswerOverride& fixed : overrides) {
+    if (fixed.request != request) continue;
+    *result = fixed.result;
+    return true;
+  }
+  return false;
 }
 
 intptr_t StandInPlayer::RealAnswer(intptr_t argument, intptr_t request, const PlaybackState& state) {
@@ -194,18 +226,21 @@ intptr_t StandInPlayer::RealAnswer(intptr_t argument, intptr_t request, const Pl
       return argument == 0 ? entry.sampleRateKhz : argument == 1 ? entry.bitrateKbps : 0;
     case kPlaylistLength:
       return static_cast<intptr_t>(script.playlist.size());
+    case kSettingsDirectory:
+      if (argument != 0 || settingsDirectory.empty()) return 0;
+      return reinterpret_cast<intptr_t>(settingsDirectory.c_str());
     default:
       return 0;  // as a host that does not know the request
   }
 }
 
 // One line a query; the texts answered by address are shown as UTF-8.
-void StandInPlayer::PrintQuery(const QueryRecord& query) const {
+void StandInPlayer::PrintQuery(const QueryRecord& query, bool overridden) const {
   printf("query %lld.%03lld ms clock %lld: wParam %lld request %lld -> ", static_cast<long long>(query.realUs / 1000),
          static_cast<long long>(query.realUs % 1000), static_cast<long long>(query.clockMs),
          static_cast<long long>(query.wParam), static_cast<long long>(query.request));
-  if (query.result == 0) {
-    printf("0\n");
+  if (query.result == 0 || overridden) {
+    printf("%lld%s\n", static_cast<long long>(query.result), overridden ? " (override)" : "");
     return;
   }
   switch (query.request) {
@@ -214,6 +249,9 @@ void StandInPlayer::PrintQuery(const QueryRecord& query) const {
       break;
     case kEntryWideTitle:
       printf("L\"%s\"\n", Narrow(CP_UTF8, wideTitleAnswer).c_str());
+      break;
+    case kSettingsDirectory:
+      printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, settingsDirectory)).c_str());
       break;
     default:
       printf("%lld\n", static_cast<long long>(query.result));

@@ -1,9 +1,11 @@
 // The stand-in player's own behaviour, where tests of the plug-in rely on it:
 // how pause, resume and stop move its clock's playback state, and what its
-// window answers for titles and the playback state.
+// window answers for titles, the playback state, the settings folder, answer
+// overrides and the query hook.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "standin_player.h"
 
@@ -113,7 +115,7 @@ TEST_F(StandinPlayerQueries, TitlesInTheAnsiCodePageAndInUtf16) {
   }
 }
 
-TEST_F(StandinPlayerQueries, PlaybackStateAndFrozenPosition) {
+TEST_F(StandinPlayerQueries, PlaybackStateSettingsFolderAndOverrides) {
   ASSERT_NO_FATAL_FAILURE(Create("entry 100 192 44 A - B\n"
                                  "at 0 play 0\n"
                                  "at 2000 pause\n"
@@ -127,12 +129,57 @@ TEST_F(StandinPlayerQueries, PlaybackStateAndFrozenPosition) {
       {1000, 0, 104, 1}, {3000, 0, 104, 3}, {5000, 0, 104, 1}, {7000, 0, 104, 0},
       {3000, 0, 105, 2000},  // paused: the frozen position
       {5000, 0, 105, 3000}, {7000, 0, 105, 0},
+      {1000, 0, 335, 0},  // no settings folder: as a host that does not know the request
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("request " + std::to_string(c.request) + " at " + std::to_string(c.clockMs) + " ms");
     player.Clock().Set(c.clockMs);
     EXPECT_EQ(c.result, Query(c.wParam, c.request));
   }
+
+  player.SetSettingsDirectory("C:\\Program Files\\Player");
+  const char* folder = reinterpret_cast<const char*>(Query(0, 335));
+  ASSERT_NE(nullptr, folder);
+  EXPECT_STREQ("C:\\Program Files\\Player", folder);
+
+  // Overridden whatever the wParam; the others keep their real answers; logged as answered.
+  player.SetAnswerOverride(213, 1);
+  player.SetAnswerOverride(335, 0);
+  player.ClearQueries();
+  EXPECT_EQ(1, Query(0, 213));
+  EXPECT_EQ(1, Query(7, 213));
+  EXPECT_EQ(0, Query(0, 335));
+  EXPECT_NE(0, Query(0, 212));
+  ASSERT_EQ(4u, player.Queries().size());
+  EXPECT_EQ(1, player.Queries()[1].result);
+  EXPECT_EQ(7, player.Queries()[1].wParam);
+  player.ClearAnswerOverrides();
+  EXPECT_NE(1, Query(0, 213));
+  EXPECT_STREQ("C:\\Program Files\\Player", reinterpret_cast<const char*>(Query(0, 335)));
+}
+
+TEST_F(StandinPlayerQueries, HookRunsBeforeTheAnswerAndNotInsideItself) {
+  ASSERT_NO_FATAL_FAILURE(Create("entry 100 192 44 A - B\nentry 100 192 44 C - D\nat 0 play 1 5000\n"));
+  std::vector<intptr_t> hooked;
+  intptr_t insideAnswer = -1;
+  player.SetQueryHook([&](intptr_t, intptr_t request) {
+    hooked.push_back(request);
+    // A query from inside the hook, as a plug-in re-entered from here makes.
+    insideAnswer = SendMessageW(player.Window(), WM_USER, 0, 124);
+  });
+  EXPECT_EQ(1, Query(0, 125));
+  EXPECT_EQ((std::vector<intptr_t>{125}), hooked);
+  EXPECT_EQ(2, insideAnswer);
+  ASSERT_EQ(2u, player.Queries().size());
+  EXPECT_EQ(124, player.Queries()[0].request);  // answered inside the hook, first
+  EXPECT_EQ(125, player.Queries()[1].request);
+
+  // The next query is hooked again; none once the hook is cleared.
+  EXPECT_EQ(5000, Query(0, 105));
+  EXPECT_EQ((std::vector<intptr_t>{125, 105}), hooked);
+  player.SetQueryHook(nullptr);
+  EXPECT_EQ(2, Query(0, 124));
+  EXPECT_EQ(2u, hooked.size());
 }
 
 }  // namespace
