@@ -112,12 +112,17 @@ bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::strin
   return true;
 }
 
+// The titles of tracks 5 and 6 are UTF-8 (this file is UTF-8): Japanese and
+// Cyrillic, which the ANSI code page of a Western system cannot hold.
 const char* BuiltInScriptText() {
-  return "# The demo's evening: four tracks, a seek, a stream that buffers first.\n"
+  return "# The demo's evening: six tracks, a seek, a stream that buffers first,\n"
+         "# a pause, and a stop before the last track.\n"
          "entry 100 192 44 Some Artist - Some Song\n"
          "entry 80 256 48 Alpha-Beta - Gamma\n"
          "entry -1 128 44 Kestrel FM - Night Drive\n"
          "entry 60 320 44 Instrumental\n"
+         "entry 90 256 44 星野ミナト - 夜明けの駅\n"
+         "entry 75 192 48 Ирина Светлова - Тёплый ветер\n"
          "at 0 play 0\n"
          "at 35000 seek 72000\n"
          "at 64000 play 1\n"
@@ -125,7 +130,12 @@ const char* BuiltInScriptText() {
          "at 145000 title [Buffer: 45%] Kestrel FM\n"
          "at 151000 title-clear\n"
          "at 170000 play 3\n"
-         "at 231000 end\n";
+         "at 231000 play 4\n"
+         "at 246000 pause\n"
+         "at 256000 resume\n"
+         "at 271000 stop\n"
+         "at 276000 play 5\n"
+         "at 296000 end\n";
 }
 
 PlaybackState StateAt(const PlayerScript& script, int64_t clockMs) {

@@ -61,7 +61,8 @@ struct PlaybackState {
 // Returns false with the line's number and the reason in *error.
 bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::string* error);
 
-// Several tracks, a seek, a stream that buffers first, and an end.
+// Several tracks (some titles Japanese or Cyrillic, in UTF-8), a seek, a
+// stream that buffers first, a pause, a stop and a play again, and an end.
 const char* BuiltInScriptText();
 
 PlaybackState StateAt(const PlayerScript& script, int64_t clockMs);

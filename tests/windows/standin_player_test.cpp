@@ -58,6 +58,10 @@ TEST(StandinPlayerScript, PauseResumeAndStopMoveThePositionAsAPlayerWould) {
     EXPECT_EQ(c.positionMs, state.positionMs);
     EXPECT_EQ(c.ended, state.ended);
   }
+
+  // The demo's own script must parse and run to its end.
+  ASSERT_TRUE(standin::ParsePlayerScript(standin::BuiltInScriptText(), &script, &error)) << error;
+  EXPECT_TRUE(standin::StateAt(script, script.events.back().atMs).ended);
 }
 
 // The player on this thread: SendMessage to its window calls its window
