@@ -22,7 +22,7 @@ const char kUsage[] =
     "usage: standin_messenger [--profile=NAME] [--signed-out] [--beta] [--no-profile-key] [--keep-key]\n"
     "         [--automation=ok|create-fails|open-fails|query-fails|non-bstr|long-reply]\n"
     "         [--hung | --hung-after-open] [--hung-seconds=N] [--com-on-window-thread]\n"
-    "         [--log=PATH] [--ready-event=NAME] [--notify-window=HEX]\n";
+    "         [--log=PATH] [--ready-event=NAME] [--notify-window=HEX] [--slow-apply-ms=N]\n";
 
 bool TakeValue(const std::wstring& argument, const wchar_t* name, std::wstring* value) {
   const std::wstring prefix = name;
@@ -64,6 +64,14 @@ bool ParseWindow(const std::wstring& text, HWND* window) {
   return true;
 }
 
+bool ParseMilliseconds(const std::wstring& text, DWORD* ms) {
+  wchar_t* end = nullptr;
+  const unsigned long value = wcstoul(text.c_str(), &end, 10);
+  if (text.empty() || *end != L'\0') return false;
+  *ms = value;
+  return true;
+}
+
 std::string WindowHex(HWND window) {
   char text[24];
   snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
@@ -91,6 +99,7 @@ bool ParseOptions() {
     else if (TakeValue(argument, L"--log=", &value)) options.logPath = value;
     else if (TakeValue(argument, L"--ready-event=", &value)) options.readyEvent = value;
     else if (TakeValue(argument, L"--notify-window=", &value)) good = ParseWindow(value, &options.notifyWindow);
+    else if (TakeValue(argument, L"--slow-apply-ms=", &value)) good = ParseMilliseconds(value, &options.slowApplyMs);
     else good = false;
   }
   LocalFree(arguments);
@@ -135,6 +144,9 @@ void OnCommand(WPARAM wParam, LPARAM lParam) {
   const UINT id = static_cast<UINT>(wParam);
   if (id == kApplyCustomMessage || id == kApplyCustomMessageBeta) {
     NotifyWindow(id);
+    // A messenger busy with the command: the sender's bounded wait may run
+    // out while we are still at it, and we read what is there afterwards.
+    if (options.slowApplyMs > 0) Sleep(options.slowApplyMs);
     // Read now, while the sender waits in SendMessage: it deletes the
     // values as soon as we return.
     const RecordReport report = ReadRecord(ProfileKeyPath(options.profile));

@@ -73,27 +73,31 @@ const char* Decode(const std::string& bytes, Decoded* out) {
   return nullptr;
 }
 
+bool IsUtf8(const std::string& text) {
+  return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                             static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
 // Shows the text as it would read in UTF-8 when it is valid UTF-8, otherwise
 // in the ANSI code page: either is what a plug-in may have written.
 std::wstring Readable(const std::string& text) {
   if (text.empty()) return std::wstring();
-  UINT codePage = CP_UTF8;
-  int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                 nullptr, 0);
-  if (size <= 0) {
-    codePage = CP_ACP;
-    size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  }
+  const UINT codePage = IsUtf8(text) ? CP_UTF8 : CP_ACP;
+  const int size = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(size > 0 ? size : 0, L'\0');
   if (size > 0) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
   return out;
 }
 
+// The log is UTF-8: a text that is valid UTF-8 reads as itself; otherwise
+// every byte outside printable ASCII shows as \xHH, as do control bytes and
+// the backslash in either case.
 std::string Printable(const std::string& text) {
   static const char digits[] = "0123456789abcdef";
+  const bool utf8 = IsUtf8(text);
   std::string out;
   for (unsigned char byte : text) {
-    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+    if ((byte >= 0x20 && byte < 0x7F && byte != '\\') || (utf8 && byte >= 0x80)) {
       out += static_cast<char>(byte);
     } else {
       out += "\\x";

@@ -24,6 +24,7 @@ struct Options {
   std::wstring logPath;
   std::wstring readyEvent;
   HWND notifyWindow = nullptr;  // sent WM_APP on each apply command, before the record is read
+  DWORD slowApplyMs = 0;        // on each apply command, wait this long before the record is read
 };
 
 // log.cpp: one line per event to stdout and, if opened, to the log file.

@@ -21,7 +21,7 @@ using standin::StandInPlayer;
 const char kUsage[] =
     "usage: standin_player [--plugin=PATH] [--script=FILE] [--speed=X] [--configure-at=MS]\n"
     "         [--screenshot-dir=DIR] [--dialog-seconds=N] [--messenger-log=FILE] [--print-queries]\n"
-    "         [--max-seconds=N]\n";
+    "         [--max-seconds=N] [--settings-dir=PATH]\n";
 
 struct Options {
   std::wstring plugin;
@@ -33,11 +33,23 @@ struct Options {
   std::wstring messengerLog;
   bool printQueries = false;
   double maxSeconds = 120;
+  std::wstring settingsDir;  // empty: request 335 is answered 0
 };
 
 std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+// A path as the host hands it to plug-ins: in the ANSI code page.
+std::string AnsiPath(const std::wstring& path) {
+  if (path.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0, nullptr,
+                                       nullptr);
+  std::string out(size > 0 ? size : 0, '\0');
+  if (size > 0)
+    WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &out[0], size, nullptr, nullptr);
   return out;
 }
 
@@ -60,6 +72,7 @@ bool ParseOptions(Options* options) {
     else if (name == L"--messenger-log") options->messengerLog = value;
     else if (name == L"--print-queries") options->printQueries = true;
     else if (name == L"--max-seconds") options->maxSeconds = _wtof(value.c_str());
+    else if (name == L"--settings-dir") options->settingsDir = value;
     else good = false;
   }
   LocalFree(arguments);
@@ -83,6 +96,12 @@ std::string Describe(const ScriptEvent& event, const PlaybackState& after, size_
              "\" from " + standin::FormatPosition(event.positionMs);
     case EventKind::Seek:
       return "seeks to " + standin::FormatPosition(event.positionMs);
+    case EventKind::Pause:
+      return "pauses at " + standin::FormatPosition(after.positionMs);
+    case EventKind::Resume:
+      return "resumes from " + standin::FormatPosition(after.positionMs);
+    case EventKind::Stop:
+      return "stops (position back to 0:00)";
     case EventKind::Title:
       return "stream title \"" + event.title + "\"";
     case EventKind::TitleClear:
@@ -269,6 +288,7 @@ int main() {
     return 1;
   }
   player.SetPrintQueries(options.printQueries);
+  player.SetSettingsDirectory(AnsiPath(options.settingsDir));
   MessengerLogTail messenger(options.messengerLog);
   messenger.PrintNew();
   Say("player", std::string("loaded \"") + player.Plugin()->description + "\", playing at " +

@@ -57,6 +57,12 @@ bool ParseEvent(const std::vector<std::string>& words, const std::string& line, 
     if (words.size() < 4 || !ParseInteger(words[3], &number)) return Fail(lineNumber, "seek needs a position", error);
     event.kind = EventKind::Seek;
     event.positionMs = static_cast<int32_t>(number);
+  } else if (what == "pause") {
+    event.kind = EventKind::Pause;
+  } else if (what == "resume") {
+    event.kind = EventKind::Resume;
+  } else if (what == "stop") {
+    event.kind = EventKind::Stop;
   } else if (what == "title") {
     event.kind = EventKind::Title;
     event.title = RestAfterWords(line, 3);
@@ -106,12 +112,17 @@ bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::strin
   return true;
 }
 
+// The titles of tracks 5 and 6 are UTF-8 (this file is UTF-8): Japanese and
+// Cyrillic, which the ANSI code page of a Western system cannot hold.
 const char* BuiltInScriptText() {
-  return "# The demo's evening: four tracks, a seek, a stream that buffers first.\n"
+  return "# The demo's evening: six tracks, a seek, a stream that buffers first,\n"
+         "# a pause, and a stop before the last track.\n"
          "entry 100 192 44 Some Artist - Some Song\n"
          "entry 80 256 48 Alpha-Beta - Gamma\n"
          "entry -1 128 44 Kestrel FM - Night Drive\n"
          "entry 60 320 44 Instrumental\n"
+         "entry 90 256 44 星野ミナト - 夜明けの駅\n"
+         "entry 75 192 48 Ирина Светлова - Тёплый ветер\n"
          "at 0 play 0\n"
          "at 35000 seek 72000\n"
          "at 64000 play 1\n"
@@ -119,26 +130,44 @@ const char* BuiltInScriptText() {
          "at 145000 title [Buffer: 45%] Kestrel FM\n"
          "at 151000 title-clear\n"
          "at 170000 play 3\n"
-         "at 231000 end\n";
+         "at 231000 play 4\n"
+         "at 246000 pause\n"
+         "at 256000 resume\n"
+         "at 271000 stop\n"
+         "at 276000 play 5\n"
+         "at 296000 end\n";
 }
 
 PlaybackState StateAt(const PlayerScript& script, int64_t clockMs) {
   PlaybackState state;
-  int64_t sinceMs = 0;  // clock time the position was last set
+  int64_t sinceMs = 0;  // clock time up to which the position is counted
+  auto countUpTo = [&state, &sinceMs](int64_t ms) {
+    if (state.mode == PlayMode::Playing) state.positionMs += static_cast<int32_t>(ms - sinceMs);
+    sinceMs = ms;
+  };
   for (const ScriptEvent& event : script.events) {
     if (event.atMs > clockMs) break;
     ++state.eventsReached;
+    countUpTo(event.atMs);
     switch (event.kind) {
       case EventKind::Play:
         state.entry = event.entry;
         state.positionMs = event.positionMs;
-        state.playing = true;
+        state.mode = PlayMode::Playing;
         state.titleOverridden = false;
-        sinceMs = event.atMs;
         break;
       case EventKind::Seek:
         state.positionMs = event.positionMs;
-        sinceMs = event.atMs;
+        break;
+      case EventKind::Pause:
+        if (state.mode == PlayMode::Playing) state.mode = PlayMode::Paused;
+        break;
+      case EventKind::Resume:
+        if (state.mode == PlayMode::Paused) state.mode = PlayMode::Playing;
+        break;
+      case EventKind::Stop:
+        state.mode = PlayMode::Stopped;
+        state.positionMs = 0;
         break;
       case EventKind::Title:
         state.titleOverridden = true;
@@ -148,14 +177,12 @@ PlaybackState StateAt(const PlayerScript& script, int64_t clockMs) {
         state.titleOverridden = false;
         break;
       case EventKind::End:
-        if (state.playing) state.positionMs += static_cast<int32_t>(event.atMs - sinceMs);
-        state.playing = false;
+        state.mode = PlayMode::Stopped;
         state.ended = true;
-        sinceMs = event.atMs;
         break;
     }
   }
-  if (state.playing) state.positionMs += static_cast<int32_t>(clockMs - sinceMs);
+  countUpTo(clockMs);
   if (!state.titleOverridden && state.entry < static_cast<int32_t>(script.playlist.size()))
     state.title = script.playlist[state.entry].title;
   return state;

@@ -1,5 +1,5 @@
 // What the stand-in player plays: a playlist and a script of timed events
-// (play, seek, stream title, end) on the player's own clock.
+// (play, seek, pause, resume, stop, stream title, end) on the player's own clock.
 #pragma once
 
 #include <stddef.h>
@@ -11,13 +11,13 @@
 namespace standin {
 
 struct PlaylistEntry {
-  std::string title;          // what request 212 answers
+  std::string title;          // as the script has it: UTF-8, or raw ANSI bytes
   int32_t lengthSeconds = 0;  // -1: the host knows no length (a stream)
   int32_t bitrateKbps = 0;
   int32_t sampleRateKhz = 0;
 };
 
-enum class EventKind { Play, Seek, Title, TitleClear, End };
+enum class EventKind { Play, Seek, Pause, Resume, Stop, Title, TitleClear, End };
 
 struct ScriptEvent {
   int64_t atMs = 0;  // player clock
@@ -32,11 +32,16 @@ struct PlayerScript {
   std::vector<ScriptEvent> events;  // in time order
 };
 
+// The values are what the host answers when asked for its playback state.
+enum class PlayMode : int32_t { Stopped = 0, Playing = 1, Paused = 3 };
+
 // What the player is doing at a moment of its clock.
 struct PlaybackState {
   int32_t entry = 0;
-  int32_t positionMs = 0;  // keeps running past the length until the script says otherwise
-  bool playing = false;    // false before the first play and after the end
+  // Runs only while playing, on past the length until the script says
+  // otherwise; frozen while paused, 0 after a stop.
+  int32_t positionMs = 0;
+  PlayMode mode = PlayMode::Stopped;  // also before the first play and after the end
   bool titleOverridden = false;
   std::string title;       // the entry's title, or the stream title that overrides it
   size_t eventsReached = 0;
@@ -47,13 +52,17 @@ struct PlaybackState {
 //   entry LENGTH_S BITRATE_KBPS SAMPLERATE_KHZ TITLE...
 //   at MS play ENTRY [POSITION_MS]
 //   at MS seek POSITION_MS
+//   at MS pause                (the position freezes)
+//   at MS resume               (it runs on from there)
+//   at MS stop                 (position 0 until the next play)
 //   at MS title TEXT...        (a stream title for the current entry)
 //   at MS title-clear
 //   at MS end
 // Returns false with the line's number and the reason in *error.
 bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::string* error);
 
-// Several tracks, a seek, a stream that buffers first, and an end.
+// Several tracks (some titles Japanese or Cyrillic, in UTF-8), a seek, a
+// stream that buffers first, a pause, a stop and a play again, and an end.
 const char* BuiltInScriptText();
 
 PlaybackState StateAt(const PlayerScript& script, int64_t clockMs);

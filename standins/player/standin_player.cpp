@@ -16,10 +16,47 @@ const UINT_PTR kRepaintTimer = 1;
 enum : intptr_t {
   kPlaylistPosition = 125,
   kEntryTitle = 212,
+  kEntryWideTitle = 213,
   kPlaybackTime = 105,
+  kPlaybackState = 104,
   kStreamInfo = 126,
   kPlaylistLength = 124,
+  kSettingsDirectory = 335,
 };
+
+std::wstring Widen(UINT codePage, const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int size = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(size > 0 ? size : 0, L'\0');
+  if (size > 0) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
+  return out;
+}
+
+std::string Narrow(UINT codePage, const std::wstring& text) {
+  if (text.empty()) return std::string();
+  // What a player does to show a title in the ANSI code page: whatever the
+  // code page cannot hold becomes '?' (the default character is not allowed
+  // for UTF-8).
+  const char* unmappable = codePage == CP_UTF8 ? nullptr : "?";
+  const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                       unmappable, nullptr);
+  std::string out(size > 0 ? size : 0, '\0');
+  if (size > 0)
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], size, unmappable, nullptr);
+  return out;
+}
+
+bool IsUtf8(const std::string& text) {
+  return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                             static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
+// A script title is UTF-8 text, or, when it is not valid UTF-8, text in the
+// ANSI code page: these give the forms the host holds of it.
+std::wstring WideTitle(const std::string& title) { return Widen(IsUtf8(title) ? CP_UTF8 : CP_ACP, title); }
+std::string AnsiTitle(const std::string& title) {
+  return IsUtf8(title) ? Narrow(CP_ACP, Widen(CP_UTF8, title)) : title;
+}
 
 int64_t MicrosecondsBetween(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
   static LARGE_INTEGER frequency = {};
@@ -106,10 +143,21 @@ size_t StandInPlayer::CountQueries(intptr_t request) const {
   return count;
 }
 
+void StandInPlayer::SetAnswerOverride(intptr_t request, intptr_t result) {
+  for (AnswerOverride& fixed : overrides) {
+    if (fixed.request == request) {
+      fixed.result = result;
+      return;
+    }
+  }
+  overrides.push_back(AnswerOverride{request, result});
+}
+
 LRESULT CALLBACK StandInPlayer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   StandInPlayer* player = reinterpret_cast<StandInPlayer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_USER:
+      player->RunQueryHook(static_cast<intptr_t>(wParam), static_cast<intptr_t>(lParam));
       return player->Answer(wParam, lParam);
     case WM_TIMER:
       if (wParam == kRepaintTimer) InvalidateRect(window, nullptr, TRUE);
@@ -122,45 +170,93 @@ LRESULT CALLBACK StandInPlayer::WindowProc(HWND window, UINT message, WPARAM wPa
   }
 }
 
-intptr_t StandInPlayer::Answer(WPARAM wParam, LPARAM request) {
+void StandInPlayer::RunQueryHook(intptr_t wParam, intptr_t request) {
+  if (!queryHook || inQueryHook) return;
+  // A copy runs: the hook may replace or clear itself while it runs.
+  const QueryHook hook = queryHook;
+  inQueryHook = true;
+  hook(wParam, request);
+  inQueryHook = false;
+}
+
+intptr_t StandInPlayer::TitleAnswer(intptr_t request, const std::string& title) {
+  if (request == kEntryWideTitle) {
+    wideTitleAnswer = WideTitle(title);
+    return reinterpret_cast<intptr_t>(wideTitleAnswer.c_str());
+  }
+  titleAnswer = AnsiTitle(title);
+  return reinterpret_cast<intptr_t>(titleAnswer.c_str());
+}
+
+intptr_t StandInPlayer::Answer(WPARAM wParam, LPARAM lParam) {
   const int64_t clockMs = clock.NowMs();
-  const PlaybackState state = StateAt(script, clockMs);
-  const PlaylistEntry& entry = script.playlist[state.entry];
   const intptr_t argument = static_cast<intptr_t>(wParam);
+  const intptr_t request = static_cast<intptr_t>(lParam);
   intptr_t result = 0;
+  const bool overridden = FindOverride(request, &result);
+  if (!overridden) result = RealAnswer(argument, request, StateAt(script, clockMs));
+  queries.push_back(QueryRecord{RealUs(), clockMs, argument, request, result});
+  if (printQueries) PrintQuery(queries.back(), overridden);
+  return result;
+}
+
+bool StandInPlayer::FindOverride(intptr_t request, intptr_t* result) const {
+  for (const AnswerOverride& fixed : overrides) {
+    if (fixed.request != request) continue;
+    *result = fixed.result;
+    return true;
+  }
+  return false;
+}
+
+intptr_t StandInPlayer::RealAnswer(intptr_t argument, intptr_t request, const PlaybackState& state) {
+  const PlaylistEntry& entry = script.playlist[state.entry];
   switch (request) {
     case kPlaylistPosition:
-      result = state.entry;
-      break;
+      return state.entry;
     case kEntryTitle:
-      if (argument >= 0 && argument < static_cast<intptr_t>(script.playlist.size())) {
-        titleAnswer = argument == state.entry ? state.title : script.playlist[argument].title;
-        result = reinterpret_cast<intptr_t>(titleAnswer.c_str());
-      }
-      break;
+    case kEntryWideTitle:
+      if (argument < 0 || argument >= static_cast<intptr_t>(script.playlist.size())) return 0;
+      return TitleAnswer(request, argument == state.entry ? state.title : script.playlist[argument].title);
     case kPlaybackTime:
-      result = argument == 0 ? state.positionMs : argument == 1 ? entry.lengthSeconds : 0;
-      break;
+      return argument == 0 ? state.positionMs : argument == 1 ? entry.lengthSeconds : 0;
+    case kPlaybackState:
+      return argument == 0 ? static_cast<intptr_t>(state.mode) : 0;
     case kStreamInfo:
-      result = argument == 0 ? entry.sampleRateKhz : argument == 1 ? entry.bitrateKbps : 0;
-      break;
+      return argument == 0 ? entry.sampleRateKhz : argument == 1 ? entry.bitrateKbps : 0;
     case kPlaylistLength:
-      result = static_cast<intptr_t>(script.playlist.size());
+      return static_cast<intptr_t>(script.playlist.size());
+    case kSettingsDirectory:
+      if (argument != 0 || settingsDirectory.empty()) return 0;
+      return reinterpret_cast<intptr_t>(settingsDirectory.c_str());
+    default:
+      return 0;  // as a host that does not know the request
+  }
+}
+
+// One line a query; the texts answered by address are shown as UTF-8.
+void StandInPlayer::PrintQuery(const QueryRecord& query, bool overridden) const {
+  printf("query %lld.%03lld ms clock %lld: wParam %lld request %lld -> ", static_cast<long long>(query.realUs / 1000),
+         static_cast<long long>(query.realUs % 1000), static_cast<long long>(query.clockMs),
+         static_cast<long long>(query.wParam), static_cast<long long>(query.request));
+  if (query.result == 0 || overridden) {
+    printf("%lld%s\n", static_cast<long long>(query.result), overridden ? " (override)" : "");
+    return;
+  }
+  switch (query.request) {
+    case kEntryTitle:
+      printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, titleAnswer)).c_str());
+      break;
+    case kEntryWideTitle:
+      printf("L\"%s\"\n", Narrow(CP_UTF8, wideTitleAnswer).c_str());
+      break;
+    case kSettingsDirectory:
+      printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, settingsDirectory)).c_str());
       break;
     default:
+      printf("%lld\n", static_cast<long long>(query.result));
       break;
   }
-  queries.push_back(QueryRecord{RealUs(), clockMs, argument, static_cast<intptr_t>(request), result});
-  if (printQueries) {
-    printf("query %lld.%03lld ms clock %lld: wParam %lld request %lld -> ", static_cast<long long>(queries.back().realUs / 1000),
-           static_cast<long long>(queries.back().realUs % 1000), static_cast<long long>(clockMs),
-           static_cast<long long>(argument), static_cast<long long>(request));
-    if (request == kEntryTitle && result != 0)
-      printf("\"%s\"\n", titleAnswer.c_str());
-    else
-      printf("%lld\n", static_cast<long long>(result));
-  }
-  return result;
 }
 
 void StandInPlayer::Paint() {
@@ -168,14 +264,18 @@ void StandInPlayer::Paint() {
   HDC dc = BeginPaint(window, &paint);
   const PlaybackState state = State();
   const PlaylistEntry& entry = script.playlist[state.entry];
-  std::string line1 = (state.playing ? "Playing " : state.ended ? "Stopped after " : "Ready: ") +
-                      std::to_string(state.entry + 1) + ". " + state.title;
+  const wchar_t* doing = state.mode == PlayMode::Playing  ? L"Playing "
+                         : state.mode == PlayMode::Paused ? L"Paused: "
+                         : state.ended                    ? L"Stopped after "
+                         : state.eventsReached > 0        ? L"Stopped: "
+                                                          : L"Ready: ";
+  const std::wstring line1 = doing + std::to_wstring(state.entry + 1) + L". " + WideTitle(state.title);
   std::string line2 = FormatPosition(state.positionMs) +
                       (entry.lengthSeconds >= 0 ? " / " + FormatPosition(int64_t{entry.lengthSeconds} * 1000) : "") +
                       "   " + std::to_string(entry.bitrateKbps) + " kbps, " + std::to_string(entry.sampleRateKhz) +
                       " kHz";
   SetBkMode(dc, TRANSPARENT);
-  TextOutA(dc, 12, 360, line1.c_str(), static_cast<int>(line1.size()));
+  TextOutW(dc, 12, 360, line1.c_str(), static_cast<int>(line1.size()));
   TextOutA(dc, 12, 384, line2.c_str(), static_cast<int>(line2.size()));
   EndPaint(window, &paint);
 }

@@ -1,4 +1,4 @@
-// The stand-in player: the host's main window answering the plug-in's seven
+// The stand-in player: the host's main window answering the plug-in's
 // WM_USER queries from a scripted playlist and a clock, a log of every query
 // it answered, and the loading and calling of a general-purpose plug-in.
 // Everything runs on the thread that creates the player, which must run a
@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "player_script.h"
@@ -78,7 +79,23 @@ class StandInPlayer {
   PlaybackState State() const { return StateAt(script, clock.NowMs()); }
   const PlayerScript& Script() const { return script; }
 
-  // Every query answered, oldest first.
+  // The folder of the host's own settings, answered to request 335 (ANSI);
+  // empty: the request is answered 0, as by a host that does not know it.
+  void SetSettingsDirectory(const std::string& ansiPath) { settingsDirectory = ansiPath; }
+
+  // Answers `request` with `result` whatever its wParam, instead of the real
+  // answer: a host that does not know a request answers 0 or 1, for example.
+  void SetAnswerOverride(intptr_t request, intptr_t result);
+  void ClearAnswerOverrides() { overrides.clear(); }
+
+  // Called on the player's thread when a query arrives, before it is
+  // answered, so a test can act inside a query. A query that arrives while the
+  // hook runs is answered without calling the hook again. Null: none.
+  using QueryHook = std::function<void(intptr_t wParam, intptr_t request)>;
+  void SetQueryHook(QueryHook hook) { queryHook = std::move(hook); }
+
+  // Every query answered, oldest first (a query answered inside the hook
+  // comes before the one that called it).
   const std::vector<QueryRecord>& Queries() const { return queries; }
   size_t CountQueries(intptr_t request) const;
   void ClearQueries() { queries.clear(); }
@@ -97,7 +114,12 @@ class StandInPlayer {
   StandInPlayer(const StandInPlayer&) = delete;
   StandInPlayer& operator=(const StandInPlayer&) = delete;
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  intptr_t Answer(WPARAM wParam, LPARAM request);
+  void RunQueryHook(intptr_t wParam, intptr_t request);
+  intptr_t Answer(WPARAM wParam, LPARAM lParam);
+  bool FindOverride(intptr_t request, intptr_t* result) const;
+  intptr_t RealAnswer(intptr_t wParam, intptr_t request, const PlaybackState& state);
+  intptr_t TitleAnswer(intptr_t request, const std::string& title);
+  void PrintQuery(const QueryRecord& query, bool overridden) const;
   void Paint();
 
   PlayerScript script;
@@ -108,7 +130,18 @@ class StandInPlayer {
   bool started = false;
   std::vector<QueryRecord> queries;
   bool printQueries = false;
-  std::string titleAnswer;  // request 212's text: stays put until the next 212
+  // The titles answered to 212 (ANSI) and 213 (UTF-16): each stays put
+  // until the next query of either.
+  std::string titleAnswer;
+  std::wstring wideTitleAnswer;
+  std::string settingsDirectory;
+  struct AnswerOverride {
+    intptr_t request;
+    intptr_t result;
+  };
+  std::vector<AnswerOverride> overrides;
+  QueryHook queryHook;
+  bool inQueryHook = false;
   LARGE_INTEGER createdAt = {};
 };
 

@@ -63,6 +63,7 @@ std::wstring CommandLine(const std::wstring& program, const MessengerOptions& op
   if (options.hungSeconds > 0) line += L" --hung-seconds=" + std::to_wstring(options.hungSeconds);
   if (options.comOnWindowThread) line += L" --com-on-window-thread";
   if (options.notifyWindow) line += L" --notify-window=" + WindowHex(options.notifyWindow);
+  if (options.slowApplyMs > 0) line += L" --slow-apply-ms=" + std::to_wstring(options.slowApplyMs);
   line += L" " + Quoted(L"--log=" + logPath);
   line += L" --ready-event=" + readyEvent;
   return line;

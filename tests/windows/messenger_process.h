@@ -35,6 +35,10 @@ struct MessengerOptions {
   // (wParam: the command id) and waits for it, then reads the record: a
   // messenger that calls back into the sender while the sender waits.
   HWND notifyWindow = nullptr;
+  // Each apply command (391/392) waits this long in the window procedure
+  // (after the call-back, if any) before it reads the record: a sender's
+  // bounded wait can run out while the command is still being handled.
+  int slowApplyMs = 0;
 };
 
 class MessengerProcess {

@@ -216,6 +216,18 @@ void SetValue(HKEY key, const char* name, DWORD type, const std::string& data) {
                                           static_cast<DWORD>(data.size())));
 }
 
+// Replaces the values "4", "4_bin" and "4_DND" of someone's profile key; an
+// empty one is left absent.
+void WriteValues(const std::string& record, const std::string& recordBin, const std::string& dnd) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ProfileKeyPath("someone").c_str(), 0, KEY_WRITE, &key));
+  for (const char* name : {"4", "4_bin", "4_DND"}) RegDeleteValueA(key, name);
+  if (!record.empty()) SetValue(key, "4", REG_BINARY, record);
+  if (!recordBin.empty()) SetValue(key, "4_bin", REG_BINARY, recordBin);
+  if (!dnd.empty()) SetValue(key, "4_DND", REG_DWORD, dnd);
+  RegCloseKey(key);
+}
+
 TEST_F(StandinMessengerTest, ApplyCommandDecodesTheRecordItIsHanded) {
   StartMessenger(MessengerOptions());
   HWND main = messenger.MainWindow();
@@ -252,14 +264,7 @@ TEST_F(StandinMessengerTest, ApplyCommandDecodesTheRecordItIsHanded) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ProfileKeyPath("someone").c_str(), 0,
-                                           KEY_WRITE, &key));
-    for (const char* name : {"4", "4_bin", "4_DND"}) RegDeleteValueA(key, name);
-    if (!c.record.empty()) SetValue(key, "4", REG_BINARY, c.record);
-    if (!c.recordBin.empty()) SetValue(key, "4_bin", REG_BINARY, c.recordBin);
-    if (!c.dnd.empty()) SetValue(key, "4_DND", REG_DWORD, c.dnd);
-    RegCloseKey(key);
+    ASSERT_NO_FATAL_FAILURE(WriteValues(c.record, c.recordBin, c.dnd));
 
     const size_t before = messenger.Lines().size();
     SendMessageA(main, WM_COMMAND, c.command, 0);
@@ -268,6 +273,27 @@ TEST_F(StandinMessengerTest, ApplyCommandDecodesTheRecordItIsHanded) {
     ASSERT_GE(lines.size(), before + 2) << messenger.LogText();
     EXPECT_EQ("command " + std::to_string(c.command), lines[before]);
     EXPECT_EQ(c.expected, lines[before + 1]);
+  }
+
+  // The line for people: text that is valid UTF-8 as it is, other bytes (and
+  // the backslash) escaped.
+  struct ShownCase {
+    std::string text;
+    std::string shown;
+  };
+  const ShownCase shownCases[] = {
+      {"\xE6\x98\x9F - \xD0\x96", "shown \xE6\x98\x9F - \xD0\x96"},
+      {"Caf\xE9 \\", "shown Caf\\xe9 \\x5c"},
+  };
+  for (const ShownCase& c : shownCases) {
+    SCOPED_TRACE(c.shown);
+    ASSERT_NO_FATAL_FAILURE(WriteValues(c.text + '\0', c.text + '\0', zeroDword));
+    const size_t before = messenger.Lines().size();
+    SendMessageA(main, WM_COMMAND, 391, 0);
+    const std::vector<std::string> lines = messenger.Lines();
+    ASSERT_GE(lines.size(), before + 3) << messenger.LogText();
+    EXPECT_EQ(RecordLine(c.text, 0, false), lines[before + 1]);
+    EXPECT_EQ(c.shown, lines[before + 2]);
   }
 
   // Any other command is logged and nothing more; the closing one too.
@@ -286,6 +312,28 @@ TEST_F(StandinMessengerTest, ApplyCommandDecodesTheRecordItIsHanded) {
   ASSERT_EQ(before + 22, lines.size()) << messenger.LogText();
   EXPECT_EQ("command 376", lines[before]);
   EXPECT_EQ("command 100", lines[before + 1]);
+}
+
+TEST_F(StandinMessengerTest, SlowApplyReadsTheRecordAfterTheSendersWaitRanOut) {
+  MessengerOptions options;
+  options.slowApplyMs = 3000;
+  StartMessenger(options);
+  HWND main = messenger.MainWindow();
+  ASSERT_TRUE(main != nullptr);
+  const std::string zeroDword(4, '\0');
+  const std::string before("A - B", 6);
+  const std::string after("A - C", 6);
+  ASSERT_NO_FATAL_FAILURE(WriteValues(before, before, zeroDword));
+  const size_t from = messenger.Lines().size();
+  DWORD_PTR result = 0;
+  EXPECT_EQ(0, SendMessageTimeoutA(main, WM_COMMAND, 391, 0, SMTO_BLOCK, 100, &result));
+  // Still handling the command: what it reads is what is there once it is done.
+  ASSERT_NO_FATAL_FAILURE(WriteValues(after, after, zeroDword));
+  const int record = messenger.WaitForLine("record ", from, 15000);
+  ASSERT_GE(record, 1) << messenger.LogText();
+  const std::vector<std::string> lines = messenger.Lines();
+  EXPECT_EQ("command 391", lines[record - 1]);
+  EXPECT_EQ(RecordLine("A - C", 0, false), lines[record]);
 }
 
 TEST_F(StandinMessengerTest, HungWindowStillAnswersAutomation) {
