@@ -134,6 +134,16 @@ std::vector<int64_t> PluginHost::TickTimesUs() const {
 
 int PluginHost::FaultsInPlugin() { return g_faultsInPlugin; }
 
+std::string PluginHost::Requests() const {
+  std::string requests;
+  for (const standin::QueryRecord& query : player.Queries()) {
+    if (!requests.empty()) requests += ' ';
+    requests += std::to_string(query.request);
+    if (query.wParam != 0) requests += "/" + std::to_string(query.wParam);
+  }
+  return requests;
+}
+
 int g_expiries = 0;
 void CALLBACK CountExpiry(HWND, UINT, UINT_PTR, DWORD) { ++g_expiries; }
 
