@@ -109,6 +109,11 @@ TEST_F(MessengerLinkTest, ChangedTextArrivesByteExact) {
       {"an overlong text gives way to the groups", std::string(259, 'x'), Settings(2, 1, 0),
        RecordLine(std::string(300 - 1 - 52, 'x'), 2, true)},
   };
+  // A text composed in UTF-8 (from the host's wide title) goes in as it is.
+  RecordOptions composedInUtf8 = Settings(0, 1, 1);
+  composedInUtf8.textEncoding = TextEncoding::kUtf8;
+  cases.push_back({"composed in UTF-8", "\xE6\x98\x9F - \xD0\x98", composedInUtf8,
+                   RecordLine("\xE6\x98\x9F - \xD0\x98", 0, true)});
   if (GetACP() == 1252) {
     cases.push_back({"UTF-8: e acute", "caf\xE9", Settings(0, 1, 1), RecordLine("caf\xC3\xA9", 0, true)});
     cases.push_back({"ANSI: e acute stays one byte", "caf\xE9", Settings(0, 0, 0), RecordLine("caf\xE9", 0, false)});
@@ -120,7 +125,7 @@ TEST_F(MessengerLinkTest, ChangedTextArrivesByteExact) {
   link.reset(new MessengerLink());
   for (const RecordCase& c : cases) {
     const size_t before = messenger.Lines().size();
-    link->PublishStatus(c.text.c_str(), c.settings);
+    EXPECT_EQ(HandOver::kDone, link->PublishStatus(c.text.c_str(), c.settings)) << c.what;
     const std::vector<std::string> seen = LinesSince(before);
     EXPECT_EQ(std::vector<std::string>{"command 391"}, Commands(seen)) << c.what << "\n" << messenger.LogText();
     EXPECT_EQ(std::vector<std::string>{c.expectedLine}, Records(seen)) << c.what;
@@ -229,6 +234,20 @@ TEST_F(MessengerLinkTest, OpenFailureDropsTheObjectAndChecksAgain) {
   const std::vector<std::string> lines = messenger.Lines();
   EXPECT_EQ(3u, LinesStartingWith(lines, "automation open failed").size()) << messenger.LogText();
   EXPECT_TRUE(LinesStartingWith(lines, "automation query").empty()) << messenger.LogText();
+}
+
+// When the wait for the apply command runs out, the system still delivers it,
+// and the messenger reads the values then: they must still be there, and the
+// hand-over says it is unconfirmed, so that the text is offered again.
+TEST_F(MessengerLinkTest, AnApplyCommandThatTimesOutKeepsItsValues) {
+  MessengerOptions slow;
+  slow.slowApplyMs = 1500;
+  StartMessenger(slow);
+  link.reset(new MessengerLink(300));
+  EXPECT_EQ(HandOver::kUnconfirmed, link->PublishStatus("A - B", kDefaults));
+  const int at = messenger.WaitForLine("record ", 0, 5000);
+  ASSERT_GE(at, 0) << messenger.LogText();
+  EXPECT_EQ(RecordLine("A - B", 0, true), messenger.Lines()[at]);
 }
 
 TEST_F(MessengerLinkTest, NoMessengerMeansNotReady) {

@@ -172,6 +172,31 @@ TEST_F(Reentry, StopDuringTheHandOverClosesTheLinkAfterItsRecord) {
   EXPECT_EQ(2, g_callbacks);
 }
 
+// A host whose query handler re-enters the plug-in: a Save that runs inside
+// the tick's first query replaces the template, and the tick expands the new
+// one (the one it would have read before asking is freed by then).
+TEST_F(Reentry, SaveInsideATicksQueryExpandsTheNewTemplate) {
+  DialogDriver driver;
+  driver.Run(&host->Player(), {[&](HWND dialog) {
+               harness::SetControlText(dialog, IDC_STATUS_FORMAT, "New $A");
+               host->Player().SetQueryHook([this, dialog](intptr_t, intptr_t request) {
+                 if (request != 125) return;
+                 host->Player().SetQueryHook(nullptr);
+                 harness::Click(dialog, IDC_SAVE);
+               });
+               return true;
+             }},
+             10000);
+  ASSERT_TRUE(driver.DialogSeen());
+  ASSERT_FALSE(driver.TimedOut()) << "Save was never clicked:\n" << messenger.LogText();
+  ASSERT_TRUE(standin::PumpUntil([&] { return RecordsSinceArmed() >= 1; }, 5000)) << messenger.LogText();
+  ASSERT_TRUE(host->WaitForTicks(5));
+  EXPECT_EQ((std::vector<std::string>{"command 376", "command 391", callback.NotifiedLine(),
+                                      RecordLine("New Some Artist", 0, true)}),
+            EventsSinceArmed())
+      << messenger.LogText();
+}
+
 // The host may also unload the plug-in right after stopping it, while the
 // tick is still waiting for the messenger inside the module's code: the tick
 // must return into a module that is still there, and its link still says
