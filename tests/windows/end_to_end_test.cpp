@@ -99,4 +99,130 @@ TEST_F(EndToEnd, BufferingStreamAndTrackChanges) {
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
+// What a tick asks the host and what reaches the record: by default exactly
+// the ANSI title's queries; with the UTF-8 option the wide title, whole in any
+// script; and with a host that does not know the wide-title request (it
+// answers 1), the ANSI title after all, published as the UTF-8 option always
+// did.
+struct TitleCase {
+  const char* name;
+  int utf8;
+  bool hostKnowsWideTitles;
+  bool needsWesternCodePage;
+  const char* title;       // UTF-8, as the player's playlist holds it
+  const char* firstTicks;  // the requests of the first two ticks
+  std::string recordText;
+};
+
+class EndToEndTitles : public EndToEnd, public ::testing::WithParamInterface<TitleCase> {};
+
+TEST_P(EndToEndTitles, QueriesAndRecord) {
+  const TitleCase& c = GetParam();
+  if (c.needsWesternCodePage && GetACP() != 1252) GTEST_SKIP() << "needs the Western code page";
+  harness::WriteSettingsFile(harness::SettingsBytes("$A|$T", 1, 0, 1, 0, c.utf8));
+  ASSERT_NO_FATAL_FAILURE(StartMessenger());
+  PluginHost host(harness::OneTrack(c.title, 245, 61000));
+  std::string error;
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  if (!c.hostKnowsWideTitles) host.Player().SetAnswerOverride(213, 1);
+  ASSERT_EQ(0, host.Start());
+  const int at = NextRecord(messenger, 0);
+  ASSERT_GE(at, 0) << messenger.LogText();
+  EXPECT_EQ(RecordLine(c.recordText, 0, true), messenger.Lines()[at]);
+  ASSERT_TRUE(host.WaitForTicks(2));
+  const std::string expected = std::string("335 ") + c.firstTicks;
+  EXPECT_EQ(expected, host.Requests().substr(0, expected.size()));
+  host.Stop();
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
+const char kAnsiTicks[] = "125 212 105/1 126/1 126 124 105/1 105 125 212 105/1 105";
+const char kWideTicks[] = "125 213 105/1 126/1 126 124 105/1 105 125 213 105/1 105";
+const char kFallbackTicks[] = "125 213 212 105/1 126/1 126 124 105/1 105 125 213 212 105/1 105";
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, EndToEndTitles,
+    ::testing::Values(
+        TitleCase{"Japanese", 1, true, false, "星野ミナト - 夜明けの駅", kWideTicks, "星野ミナト|夜明けの駅"},
+        TitleCase{"Cyrillic", 1, true, false, "Ирина Светлова - Тёплый ветер", kWideTicks,
+                  "Ирина Светлова|Тёплый ветер"},
+        TitleCase{"HostWithoutWideTitles", 1, false, true, "Beyoncé - Déjà Vu", kFallbackTicks, "Beyoncé|Déjà Vu"},
+        TitleCase{"OptionOff", 0, true, true, "Beyoncé - Déjà Vu", kAnsiTicks, "Beyonc\xE9|D\xE9j\xE0 Vu"}),
+    [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
+
+// Paused and stopped, in each of the three modes: the status stays, is
+// marked, or is cleared with one closing command and comes back on resume.
+struct PlaybackCase {
+  const char* name;
+  int whenNotPlaying;
+  // The records ("r" + text) and closing commands ("376") after each step.
+  std::vector<std::vector<std::string>> afterStep;
+};
+
+class EndToEndPlayback : public EndToEnd, public ::testing::WithParamInterface<PlaybackCase> {};
+
+TEST_P(EndToEndPlayback, PauseStopAndResume) {
+  const PlaybackCase& c = GetParam();
+  std::string bytes = harness::SettingsBytes("$A $P", 1, 0, 0, 0, 0);
+  if (c.whenNotPlaying != 0) bytes += static_cast<char>(c.whenNotPlaying);
+  harness::WriteSettingsFile(bytes);
+  ASSERT_NO_FATAL_FAILURE(StartMessenger());
+  standin::PlayerScript script;
+  std::string error;
+  ASSERT_TRUE(standin::ParsePlayerScript("entry 245 192 44 Some Artist - Some Song\n"
+                                         "at 0 play 0 61000\n"
+                                         "at 10000 pause\n"    // frozen at 71 s: still cell 2
+                                         "at 20000 resume\n"
+                                         "at 30000 stop\n"     // position 0: cell 0
+                                         "at 40000 play 0 61000\n",
+                                         &script, &error))
+      << error;
+  PluginHost host(script);
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  ASSERT_EQ(0, host.Start());
+
+  auto events = [&] {
+    std::vector<std::string> seen;
+    for (const std::string& line : messenger.Lines()) {
+      if (line == "command 376") seen.push_back("376");
+      if (line.rfind("record ", 0) == 0) seen.push_back(line);
+    }
+    return seen;
+  };
+  std::vector<std::string> expected;
+  const int64_t stepsMs[] = {0, 10000, 20000, 30000, 40000};
+  ASSERT_EQ(5u, c.afterStep.size());
+  for (size_t step = 0; step < 5; ++step) {
+    host.Player().Clock().Set(stepsMs[step]);
+    for (const std::string& event : c.afterStep[step])
+      expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
+    standin::PumpUntil([&] { return events().size() >= expected.size(); }, 5000);
+    // A few more ticks, and nothing more comes. (A tick that only finds
+    // playback paused asks for nothing else.)
+    const intptr_t firstRequest = c.whenNotPlaying != 0 ? 104 : 125;
+    const size_t ticks = host.Player().CountQueries(firstRequest) + 3;
+    ASSERT_TRUE(standin::PumpUntil([&] { return host.Player().CountQueries(firstRequest) >= ticks; }, 5000));
+    ASSERT_EQ(expected, events()) << "after step " << step << "\n" << messenger.LogText();
+  }
+  host.Stop();
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
+const char kCell2[] = "Some Artist [--|-------]";
+const char kCell0[] = "Some Artist [|---------]";
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, EndToEndPlayback,
+    ::testing::Values(
+        PlaybackCase{"Keep", 0, {{kCell2}, {}, {}, {kCell0}, {kCell2}}},
+        PlaybackCase{"Mark",
+                     1,
+                     {{kCell2},
+                      {std::string(kCell2) + " (paused)"},
+                      {kCell2},
+                      {std::string(kCell0) + " (stopped)"},
+                      {kCell2}}},
+        PlaybackCase{"Clear", 2, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}}),
+    [](const ::testing::TestParamInfo<PlaybackCase>& info) { return info.param.name; });
+
 }  // namespace
