@@ -41,12 +41,18 @@ std::string ComboItem(HWND combo, int index) {
 // the settings file of the test. Interval 0 keeps ticks about 10 ms apart.
 class Dialog : public ::testing::Test {
  protected:
-  void StartAll(const std::string& settingsBytes, const char* title = kTitle) {
-    harness::WriteSettingsFile(settingsBytes);
+  // Empty settingsBytes leave the settings files as they are; prepare sets
+  // up the player before the plug-in starts.
+  void StartAll(const std::string& settingsBytes, const char* title = kTitle,
+                const std::function<void(standin::StandInPlayer&)>& prepare = nullptr) {
+    if (!settingsBytes.empty()) harness::WriteSettingsFile(settingsBytes);
     std::string error;
-    ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
+    if (!messenger.IsRunning()) {
+      ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
+    }
     host.reset(new PluginHost(harness::OneTrack(title, 245, 61000)));
     ASSERT_TRUE(host->Ok(&error)) << error;
+    if (prepare) prepare(host->Player());
     ASSERT_EQ(0, host->Start());
   }
   void RunDialog(const std::vector<Step>& steps, DWORD timeoutMs = 15000) {
@@ -71,12 +77,12 @@ class Dialog : public ::testing::Test {
 };
 
 TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
-  const std::string bytes = harness::SettingsBytes("Line one $A\r\nLine two $T", 1, 2, 0, 7, 1);
+  const std::string bytes = harness::SettingsBytes("Line one $A\r\nLine two $T", 1, 2, 0, 7, 1) + '\x02';
   ASSERT_NO_FATAL_FAILURE(StartAll(bytes));
 
   struct Seen {
-    std::string caption, format, interval, legend, items[3];
-    LRESULT itemCount = 0, selection = -1, formatLimit = 0, intervalLimit = 0;
+    std::string caption, format, interval, legend, items[3], whenItems[3];
+    LRESULT itemCount = 0, selection = -1, formatLimit = 0, intervalLimit = 0, whenSelection = -1;
     bool headphones = true, enabled = false, utf8 = false;
     HWND owner = nullptr;
     POINT origin = {};
@@ -95,6 +101,9 @@ TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
         seen.itemCount = SendMessageA(combo, CB_GETCOUNT, 0, 0);
         for (int i = 0; i < 3; ++i) seen.items[i] = ComboItem(combo, i);
         seen.selection = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+        HWND when = GetDlgItem(dialog, IDC_WHEN_NOT_PLAYING);
+        for (int i = 0; i < 3; ++i) seen.whenItems[i] = ComboItem(when, i);
+        seen.whenSelection = SendMessageA(when, CB_GETCURSEL, 0, 0);
         seen.headphones = harness::IsChecked(dialog, IDC_HEADPHONES);
         seen.enabled = harness::IsChecked(dialog, IDC_ENABLED);
         seen.utf8 = harness::IsChecked(dialog, IDC_UTF8);
@@ -126,6 +135,10 @@ TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
   EXPECT_EQ("Busy", seen.items[1]);
   EXPECT_EQ("Idle", seen.items[2]);
   EXPECT_EQ(2, seen.selection);
+  EXPECT_EQ("Keep status", seen.whenItems[0]);
+  EXPECT_EQ("Mark status", seen.whenItems[1]);
+  EXPECT_EQ("Clear status", seen.whenItems[2]);
+  EXPECT_EQ(2, seen.whenSelection);
   EXPECT_FALSE(seen.headphones);
   EXPECT_TRUE(seen.enabled);
   EXPECT_TRUE(seen.utf8);
@@ -178,12 +191,13 @@ TEST_F(Dialog, SaveStoresEveryControlAndTheNextTickUsesThem) {
         SendDlgItemMessageA(dialog, IDC_STATUS_ICON, CB_SETCURSEL, 1, 0);
         harness::SetChecked(dialog, IDC_HEADPHONES, false);
         harness::SetChecked(dialog, IDC_UTF8, true);
+        SendDlgItemMessageA(dialog, IDC_WHEN_NOT_PLAYING, CB_SETCURSEL, 1, 0);
       }),
       ClickButton(IDC_SAVE),
   });
   std::string after;
   ASSERT_TRUE(harness::ReadSettingsFile(&after));
-  EXPECT_EQ(HexBytes(harness::SettingsBytes("Now: $A", 1, 1, 0, 0, 1)), HexBytes(after));
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("Now: $A", 1, 1, 0, 0, 1) + '\x01'), HexBytes(after));
   // Interval 0: the next record comes within moments, not after 5 s.
   ASSERT_GE(messenger.WaitForLine("record ", 0, 3000), 0) << messenger.LogText();
   EXPECT_EQ(RecordLine("Now: Some Artist", 1, false), Records()[0]);
@@ -291,6 +305,159 @@ TEST_P(DialogStop, EndsTheDialogAndNothingStartsAgain) {
 INSTANTIATE_TEST_SUITE_P(Dialog, DialogStop,
                          ::testing::Values(StopCase{"Stop", false}, StopCase{"StopThenSave", true}),
                          [](const ::testing::TestParamInfo<StopCase>& info) { return info.param.name; });
+
+// A path made unwritable for the test's lifetime: a folder stands where the
+// file would be (root under Wine writes anywhere else).
+class Unwritable {
+ public:
+  explicit Unwritable(const std::string& path, bool asFolder = true) : path(path), folder(asFolder) {
+    if (folder) {
+      CreateDirectoryA(path.c_str(), nullptr);
+      return;
+    }
+    FILE* file = fopen(path.c_str(), "wb");  // a file where a folder would be
+    if (file != nullptr) fclose(file);
+  }
+  ~Unwritable() { Release(); }
+  void Release() {
+    if (folder)
+      RemoveDirectoryA(path.c_str());
+    else
+      DeleteFileA(path.c_str());
+  }
+
+ private:
+  std::string path;
+  bool folder;
+};
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// The host's settings folder, for a test's lifetime; its Plugins folder and
+// the per-user file go with it.
+class HostSettingsFolder {
+ public:
+  HostSettingsFolder() : folder(Narrow(standin::ProgramDirectory()) + "dialog-test-host") {
+    CleanUp();
+    CreateDirectoryA(folder.c_str(), nullptr);
+  }
+  ~HostSettingsFolder() { CleanUp(); }
+  std::string Folder() const { return folder; }
+  std::string Plugins() const { return folder + "\\Plugins"; }
+  std::string PerUserFile() const { return Plugins() + "\\gen_Tavrin.ini"; }
+  std::string PerUserBytes() const {
+    FILE* file = fopen(PerUserFile().c_str(), "rb");
+    if (file == nullptr) return "(missing)";
+    char bytes[1024];
+    size_t size = fread(bytes, 1, sizeof bytes, file);
+    fclose(file);
+    return std::string(bytes, size);
+  }
+
+ private:
+  void CleanUp() {
+    DeleteFileA(PerUserFile().c_str());
+    RemoveDirectoryA(Plugins().c_str());
+    DeleteFileA(Plugins().c_str());
+    RemoveDirectoryA(folder.c_str());
+  }
+  std::string folder;
+};
+
+// The plug-in's folder is often not writable by the user: Save then keeps the
+// settings in the host's settings folder, the next start loads them from
+// there, and once the plug-in's folder takes them again the per-user file goes.
+TEST_F(Dialog, SettingsGoPerUserWhileThePluginFolderIsNotWritableAndComeBack) {
+  HostSettingsFolder hostFolder;
+  auto withFolder = [&](standin::StandInPlayer& player) { player.SetSettingsDirectory(hostFolder.Folder()); };
+  Unwritable beside(Narrow(harness::SettingsPath()));
+  ASSERT_NO_FATAL_FAILURE(StartAll("", kTitle, withFolder));
+  RunDialog({Do([](HWND dialog) {
+               harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Per user $A");
+               harness::SetControlText(dialog, IDC_INTERVAL, "0");
+             }),
+             ClickButton(IDC_SAVE)});
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("Per user $A", 1, 0, 1, 0, 0)), HexBytes(hostFolder.PerUserBytes()));
+
+  host->Stop();
+  beside.Release();
+  harness::WriteSettingsFile(harness::SettingsBytes("Stale $A", 1, 0, 1, 0, 0));
+  ASSERT_NO_FATAL_FAILURE(StartAll("", kTitle, withFolder));
+  const size_t recordsBefore = Records().size();
+  ASSERT_TRUE(standin::PumpUntil([&] { return Records().size() > recordsBefore; }, 5000)) << messenger.LogText();
+  EXPECT_EQ(RecordLine("Per user Some Artist", 0, true), Records().back());
+
+  RunDialog({Do([](HWND dialog) { harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Beside $A"); }),
+             ClickButton(IDC_SAVE)});
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("Beside $A", 1, 0, 1, 0, 0)), HexBytes(after));
+  EXPECT_EQ("(missing)", hostFolder.PerUserBytes());
+}
+
+// The text of a message box: its static controls, one after another.
+std::string MessageBoxText(HWND box) {
+  std::string text;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    char className[16] = "";
+    GetClassNameA(child, className, sizeof className);
+    if (lstrcmpiA(className, "Static") != 0) continue;
+    char part[1024] = "";
+    GetWindowTextA(child, part, sizeof part);
+    text += part;
+  }
+  return text;
+}
+
+// Neither place takes the settings: the user is told, in a message box owned
+// by the dialog, where and why; the new settings apply all the same.
+TEST_F(Dialog, NeitherPlaceWritableShowsAMessageAndTheSettingsStillApply) {
+  HostSettingsFolder hostFolder;
+  Unwritable beside(Narrow(harness::SettingsPath()));
+  Unwritable plugins(hostFolder.Plugins(), false);
+  ASSERT_NO_FATAL_FAILURE(StartAll("", kTitle, [&](standin::StandInPlayer& player) {
+    player.SetSettingsDirectory(hostFolder.Folder());
+  }));
+  std::string message;
+  RunDialog({Do([](HWND dialog) {
+               harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Unsaved $A");
+               harness::SetControlText(dialog, IDC_INTERVAL, "0");
+               // Posted: the message box's own loop must run the next step.
+               PostMessageA(GetDlgItem(dialog, IDC_SAVE), BM_CLICK, 0, 0);
+             }),
+             [&](HWND dialog) {
+               HWND box = nullptr;
+               for (HWND found = FindWindowExA(nullptr, nullptr, "#32770", nullptr); found != nullptr;
+                    found = FindWindowExA(nullptr, found, "#32770", nullptr)) {
+                 if (GetWindow(found, GW_OWNER) == dialog) box = found;
+               }
+               if (box == nullptr) return false;
+               message = MessageBoxText(box);
+               PostMessageA(box, WM_COMMAND, IDOK, 0);
+               return true;
+             }});
+  EXPECT_NE(std::string::npos, message.find("could not be saved")) << message;
+  EXPECT_NE(std::string::npos, message.find(Narrow(harness::SettingsPath()))) << message;
+  EXPECT_NE(std::string::npos, message.find(hostFolder.PerUserFile())) << message;
+  ASSERT_GE(messenger.WaitForLine(RecordLine("Unsaved Some Artist", 0, true)), 0) << messenger.LogText();
+}
+
+// A host that does not know the settings-folder request (it answers 0 or 1)
+// keeps the file beside the plug-in, as it always was.
+class DialogWithoutSettingsFolder : public Dialog, public ::testing::WithParamInterface<intptr_t> {};
+
+TEST_P(DialogWithoutSettingsFolder, KeepsTheFileBesideThePlugin) {
+  ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("Beside $A", 1, 0, 1, 0, 0), kTitle,
+                                   [](standin::StandInPlayer& player) { player.SetAnswerOverride(335, GetParam()); }));
+  ASSERT_GE(messenger.WaitForLine(RecordLine("Beside Some Artist", 0, true)), 0) << messenger.LogText();
+  RunDialog({Do([](HWND dialog) { harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Saved $A"); }),
+             ClickButton(IDC_SAVE)});
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("Saved $A", 1, 0, 1, 0, 0)), HexBytes(after));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialog, DialogWithoutSettingsFolder, ::testing::Values(0, 1));
 
 void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
   std::vector<INPUT> inputs;
