@@ -106,6 +106,8 @@ TEST(Allocation, ATickAllocatesNothing) {
   const char* moved = ComposeTick(FakeQuery, format, &composer);
   host.title = "Another Artist - Another Song";
   const char* changed = ComposeTick(FakeQuery, format, &composer);
+  host.wideTitle = u"星野ミナト - 夜明けの駅";  // composed in UTF-8, marked
+  const char* wide = ComposeTick(FakeQuery, format, &composer, true, " (paused)");
   long after = Allocations();
 
   EXPECT_EQ(0, after - before);
@@ -113,6 +115,7 @@ TEST(Allocation, ATickAllocatesNothing) {
   EXPECT_EQ(nullptr, unchanged);
   EXPECT_NE(nullptr, moved);
   EXPECT_NE(nullptr, changed);
+  EXPECT_NE(nullptr, wide);
 }
 
 TEST(Allocation, AFailedAllocationKeepsTheTemplate) {

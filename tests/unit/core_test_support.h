@@ -18,6 +18,7 @@
 struct FakeHost {
   int32_t playlistPosition = 2;
   const char* title = "Some Artist - Some Song";  // null: the host has no title
+  const char16_t* wideTitle = nullptr;            // null: the host does not know request 213 (answers 1)
   int32_t positionMs = 61000;
   int32_t lengthSeconds = 245;
   int32_t sampleRate = 44;
@@ -26,6 +27,7 @@ struct FakeHost {
   intptr_t numericHighBits = 0;  // added to every numeric answer (64-bit only)
   int listLengthQueries = 0;     // asked only when the title changed
   int titleQueries = 0;
+  int wideTitleQueries = 0;
 };
 
 inline FakeHost* g_fakeHost = nullptr;
@@ -36,6 +38,9 @@ inline intptr_t FakeQuery(intptr_t wParam, intptr_t request) {
   switch (request) {
     case kRequestPlaylistPosition: answer = host.playlistPosition; break;
     case kRequestEntryTitle: ++host.titleQueries; return reinterpret_cast<intptr_t>(host.title);
+    case kRequestEntryWideTitle:
+      ++host.wideTitleQueries;
+      return host.wideTitle != nullptr ? reinterpret_cast<intptr_t>(host.wideTitle) : 1;
     case kRequestPlaybackTime: answer = wParam == 1 ? host.lengthSeconds : host.positionMs; break;
     case kRequestStreamInfo: answer = wParam == 1 ? host.bitrate : host.sampleRate; break;
     case kRequestPlaylistLength: ++host.listLengthQueries; answer = host.listLength; break;
@@ -63,6 +68,22 @@ struct CodePageScope {
   explicit CodePageScope(unsigned codePage) { SetModelCodePage(codePage); }
   ~CodePageScope() { SetModelCodePage(1252); }
 };
+
+// True when text is well-formed UTF-8 to its end: no lone lead byte, no
+// stray continuation byte, no overlong form. Written apart from the code
+// under test, which only ever steps over continuation bytes.
+inline bool IsWholeUtf8(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    unsigned char lead = static_cast<unsigned char>(text[i]);
+    size_t size = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+    if (size == 0 || i + size > text.size()) return false;
+    for (size_t k = 1; k < size; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += size;
+  }
+  return true;
+}
 
 // Bytes as hex, so a failure shows what differs.
 inline std::string Hex(const std::string& bytes) {

@@ -76,6 +76,9 @@ TEST(ExpandTemplate, MatchesTokensOnlyAtCharacterStarts) {
   CodePageScope codePage(932);
   EXPECT_EQ("\x81$A", Expand("\x81$A", fields));          // "$" is a trail byte
   EXPECT_EQ("\x81$Some Artist", Expand("\x81$$A", fields));
+  // UTF-8 has its own boundaries: in 932 the bytes of "あ" would take the "$".
+  fields.encoding = TextEncoding::kUtf8;
+  EXPECT_EQ("\xE3\x81\x82Some Artist", Expand("\xE3\x81\x82$A", fields));
 }
 
 class ExpandTemplateBounds : public ::testing::Test {
@@ -110,6 +113,19 @@ TEST_F(ExpandTemplateBounds, CutsAnOverlongExpansion) {
   std::string result = ExpandGuarded(format);
   EXPECT_EQ(1023u, result.size());
   EXPECT_EQ(std::string(1000, 'f') + std::string(23, 's'), result);
+}
+
+TEST_F(ExpandTemplateBounds, CutsUtf8BetweenCharacters) {
+  CodePageScope codePage(932);
+  fields_.encoding = TextEncoding::kUtf8;
+  std::string stars;
+  while (stars.size() < 60) stars += "\xE6\x98\x9F";
+  strcpy(fields_.songText, stars.c_str());
+  for (size_t lead = 1000; lead < 1003; ++lead) {
+    const std::string result = ExpandGuarded(std::string(lead, 'f') + "$A");
+    EXPECT_EQ(lead + (1023 - lead) / 3 * 3, result.size()) << lead;
+    EXPECT_TRUE(IsWholeUtf8(result)) << lead;
+  }
 }
 
 TEST_F(ExpandTemplateBounds, CutsAtACharacterBoundary) {

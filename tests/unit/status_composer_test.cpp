@@ -15,8 +15,8 @@ class StatusComposerTest : public ::testing::Test {
   void TearDown() override { EXPECT_TRUE(guarded_.CanariesIntact()); }
 
   // The offered text, or "(nothing)".
-  std::string Tick(const char* format = "$A - $T ($D) $P") {
-    const char* text = ComposeTick(FakeQuery, format, &guarded_.value);
+  std::string Tick(const char* format = "$A - $T ($D) $P", const char* mark = nullptr, bool wide = false) {
+    const char* text = ComposeTick(FakeQuery, format, &guarded_.value, wide, mark);
     if (text == nullptr) return "(nothing)";
     EXPECT_EQ(guarded_.value.lastTextOffered, text);
     return text;
@@ -69,6 +69,38 @@ TEST_F(StatusComposerTest, CutsAtACharacterBoundary) {
   EXPECT_EQ(format.substr(0, 259), Tick(format.c_str()));  // 'x' and 129 characters
   format = "xx" + format.substr(1);
   EXPECT_EQ(format.substr(0, 258), Tick(format.c_str()));
+}
+
+// A mark goes after the cut, so it always shows; dropping it is a change.
+TEST_F(StatusComposerTest, MarksTheTextEvenWhenItIsCut) {
+  EXPECT_EQ("Some Artist - Some Song (4:05) [--|-------] (paused)", Tick("$A - $T ($D) $P", " (paused)"));
+  EXPECT_EQ("(nothing)", Tick("$A - $T ($D) $P", " (paused)"));
+  EXPECT_EQ("Some Artist - Some Song (4:05) [--|-------]", Tick());
+  std::string format(400, 'f');
+  EXPECT_EQ(std::string(259 - 10, 'f') + " (stopped)", Tick(format.c_str(), " (stopped)"));
+}
+
+// A text composed in UTF-8 is cut between its characters, whatever the ANSI
+// code page's boundaries would say about its bytes.
+TEST_F(StatusComposerTest, CutsAUtf8TextBetweenCharacters) {
+  CodePageScope codePage(932);
+  const std::u16string stars(120, u'\u661F');  // three UTF-8 bytes each
+  host_.wideTitle = stars.c_str();
+  const struct {
+    const char* format;  // UTF-8
+    size_t expectedLength;
+  } cases[] = {
+      {"$A", 258},          // the title itself: 86 characters
+      {"x$A$A", 1 + 258},   // the second "$A" stays and is cut off
+      {"xx$A $A", 2 + 255}, // 85 characters
+      {"\xD0\x96$A", 2 + 255},
+  };
+  for (const auto& c : cases) {
+    ForgetLastTextOffered(&guarded_.value);
+    const std::string text = Tick(c.format, nullptr, true);
+    EXPECT_EQ(c.expectedLength, text.size()) << c.format;
+    EXPECT_TRUE(IsWholeUtf8(text)) << Hex(text.substr(text.size() - 6));
+  }
 }
 
 }  // namespace

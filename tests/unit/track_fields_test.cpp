@@ -17,7 +17,7 @@ class TrackFieldsTest : public ::testing::Test {
   TrackFieldsTest() : scope_(&host_) { memset(&guarded_.value, 0, sizeof guarded_.value); }
   void TearDown() override { EXPECT_TRUE(guarded_.CanariesIntact()); }
 
-  void Refresh() { RefreshTrackFields(FakeQuery, false, &fields()); }
+  void Refresh(bool wide = false) { RefreshTrackFields(FakeQuery, wide, &fields()); }
   TrackFields& fields() { return guarded_.value; }
   std::string TitlePart() { return fields().titlePart != nullptr ? fields().titlePart : "(none)"; }
 
@@ -210,6 +210,65 @@ TEST_F(TrackFieldsTest, ALongTitleIsCutAtACharacterBoundary) {
   Refresh();
   EXPECT_EQ(258u, strlen(fields().lastTitle));
   EXPECT_EQ(258u, strlen(fields().songText));
+}
+
+// With the UTF-8 option the title comes as wide text, split like any other;
+// a host without it answers 1, and the ANSI title serves instead.
+TEST_F(TrackFieldsTest, WideTitlesBecomeUtf8) {
+  host_.wideTitle = u"星野ミナト - 夜明けの駅";
+  Refresh(true);
+  EXPECT_EQ(TextEncoding::kUtf8, fields().encoding);
+  EXPECT_STREQ("星野ミナト", fields().songText);
+  EXPECT_STREQ("夜明けの駅", fields().titlePart);
+  EXPECT_EQ(0, host_.titleQueries);
+
+  host_.wideTitle = u"[Buffer: 12%] Радио";
+  Refresh(true);
+  EXPECT_STREQ("[Buffering...]", fields().songText);
+  host_.wideTitle = u"a\xD800" u"b\xDC00\xD83D\xDE00";  // unpaired surrogates, then one pair
+  Refresh(true);
+  EXPECT_STREQ("a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xF0\x9F\x98\x80", fields().songText);
+
+  host_.wideTitle = nullptr;
+  host_.title = "Some Artist - Some Song";
+  Refresh(true);
+  EXPECT_EQ(TextEncoding::kAnsi, fields().encoding);
+  EXPECT_STREQ("Some Artist", fields().songText);
+  EXPECT_EQ(1, host_.titleQueries);
+  EXPECT_EQ(4, host_.wideTitleQueries);
+
+  // The same bytes in the other encoding still count as a new title.
+  host_.wideTitle = u"Some Artist - Some Song";
+  Refresh(true);
+  EXPECT_EQ(TextEncoding::kUtf8, fields().encoding);
+  EXPECT_EQ(5, host_.listLengthQueries);
+}
+
+// A long wide title is cut to 259 bytes between UTF-8 characters of every size.
+TEST_F(TrackFieldsTest, ALongWideTitleIsCutBetweenCharacters) {
+  const struct {
+    std::u16string title;
+    size_t expectedLength;
+  } cases[] = {
+      {std::u16string(300, u'x'), 259},
+      {u"a" + std::u16string(200, u'\u00E9'), 259},         // 1 + 129 * 2
+      {std::u16string(200, u'\u00E9'), 258},
+      {u"ab" + std::u16string(200, u'\u661F'), 257},        // 2 + 85 * 3
+      {u"a" + std::u16string(200, u'\u661F'), 259},
+      {[] {
+         std::u16string pairs;
+         for (int i = 0; i < 100; ++i) pairs += u"\xD83D\xDE00";
+         return u"abc" + pairs;
+       }(),
+       259},                                                  // 3 + 64 * 4
+  };
+  for (const auto& c : cases) {
+    host_.wideTitle = c.title.c_str();
+    Refresh(true);
+    const std::string kept = fields().lastTitle;
+    EXPECT_EQ(c.expectedLength, kept.size()) << Hex(kept.substr(0, 8));
+    EXPECT_TRUE(IsWholeUtf8(kept)) << Hex(kept.substr(kept.size() - 8));
+  }
 }
 
 }  // namespace
