@@ -35,9 +35,12 @@ set_target_properties(gen_Tavrin PROPERTIES PREFIX "" OUTPUT_NAME gen_Tavrin)
 target_link_libraries(gen_Tavrin PRIVATE tavrin_plugin)
 target_include_directories(gen_Tavrin PRIVATE ${PROJECT_SOURCE_DIR}/src)
 
+# Functions in sections of their own, so the linker drops the unused ones. Not
+# data: for PE, GCC then puts zero-initialised objects into .data$ sections,
+# which take their whole size in the file (the running state is 2.5 KB of zeros).
 foreach(target tavrin_core tavrin_plugin gen_Tavrin)
   target_compile_options(${target} PRIVATE
-    $<$<COMPILE_LANGUAGE:CXX>:${TAVRIN_WARNINGS} ${TAVRIN_DLL_FLAGS} -ffunction-sections -fdata-sections>)
+    $<$<COMPILE_LANGUAGE:CXX>:${TAVRIN_WARNINGS} ${TAVRIN_DLL_FLAGS} -ffunction-sections>)
 endforeach()
 target_link_options(gen_Tavrin PRIVATE ${TAVRIN_WIN_LINK_FLAGS} -s -Wl,--gc-sections)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
