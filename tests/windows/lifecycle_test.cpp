@@ -135,6 +135,32 @@ TEST(Lifecycle, SecondStartWithoutStopRestarts) {
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
+// A host that never wrote the module instance: the plug-in cannot know its
+// own file, and must not take the host program's .ini (what the path of a
+// null module would give) for its settings.
+TEST(Lifecycle, WithoutItsModuleInstanceTheHostsOwnIniIsNeverRead) {
+  harness::SettingsFileGuard settings;
+  const std::wstring program = standin::ProgramDirectory() + L"lifecycle_test.ini";
+  FILE* file = _wfopen(program.c_str(), L"wb");
+  ASSERT_NE(nullptr, file);
+  const std::string hostsOwn = harness::SettingsBytes("Host's own $A", 1, 0, 1, 0, 0);
+  fwrite(hostsOwn.data(), 1, hostsOwn.size(), file);
+  fclose(file);
+  MessengerProcess messenger;
+  std::string error;
+  ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
+  PluginHost host(harness::OneTrack(kTitle, 245, 61000));
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  host.Player().Plugin()->moduleInstance = nullptr;
+  EXPECT_EQ(0, host.Start());
+  const int at = messenger.WaitForLine("record ");
+  host.Stop();
+  _wremove(program.c_str());
+  ASSERT_GE(at, 0) << messenger.LogText();
+  EXPECT_EQ(RecordLine("Some Artist - Some Song (4:05) [--|-------]", 0, true), messenger.Lines()[at]);
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
 TEST(Lifecycle, StopRightAfterStartWithoutMessengerSendsNothing) {
   harness::SettingsFileGuard settings;
   PluginHost host(harness::OneTrack(kTitle, 245, 61000));
