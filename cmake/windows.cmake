@@ -59,7 +59,7 @@ add_subdirectory(standins)
 
 if(TAVRIN_WINDOWS_TESTS)
   # Windows-side tests run under wine64 with their own prefix in the build tree.
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine-run.sh ${CMAKE_BINARY_DIR}/wineprefix)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine-run.sh --own-session ${CMAKE_BINARY_DIR}/wineprefix)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
