@@ -30,6 +30,7 @@ add_library(gen_Tavrin SHARED
   src/resources/tavrin.rc
   src/resources/gen_Tavrin.def
   src/host/allocation.cpp
+  src/host/dll_entry.cpp
 )
 set_target_properties(gen_Tavrin PROPERTIES PREFIX "" OUTPUT_NAME gen_Tavrin)
 target_link_libraries(gen_Tavrin PRIVATE tavrin_plugin)
@@ -40,6 +41,13 @@ foreach(target tavrin_core tavrin_plugin gen_Tavrin)
     $<$<COMPILE_LANGUAGE:CXX>:${TAVRIN_WARNINGS} ${TAVRIN_DLL_FLAGS} -ffunction-sections -fdata-sections>)
 endforeach()
 target_link_options(gen_Tavrin PRIVATE ${TAVRIN_WIN_LINK_FLAGS} -s -Wl,--gc-sections)
+# Our own entry point instead of MinGW's DLL start-up code (see dll_entry.cpp).
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(TAVRIN_DLL_ENTRY _DllEntry@12)  # the stdcall name of DllEntry
+else()
+  set(TAVRIN_DLL_ENTRY DllEntry)
+endif()
+target_link_options(gen_Tavrin PRIVATE -nostartfiles -Wl,--entry=${TAVRIN_DLL_ENTRY})
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   # Nothing unwinds through the 32-bit plug-in (no exceptions), so its code
   # needs no DWARF unwind tables; x86_64 keeps its table-based unwinding.
