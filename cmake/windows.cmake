@@ -44,14 +44,17 @@ foreach(target tavrin_core tavrin_plugin gen_Tavrin)
   target_compile_options(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:${TAVRIN_WARNINGS} ${TAVRIN_DLL_FLAGS} -ffunction-sections>)
 endforeach()
-target_link_options(gen_Tavrin PRIVATE ${TAVRIN_WIN_LINK_FLAGS} -s -Wl,--gc-sections)
-# Our own entry point instead of MinGW's DLL start-up code (see dll_entry.cpp).
+# The DLL's link: stripped, unused functions dropped, our own entry point
+# instead of MinGW's start-up code (see dll_entry.cpp), and no time stamp in
+# the headers, so that the same sources give the same bytes whenever and
+# wherever they are built.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(TAVRIN_DLL_ENTRY _DllEntry@12)  # the stdcall name of DllEntry
 else()
   set(TAVRIN_DLL_ENTRY DllEntry)
 endif()
-target_link_options(gen_Tavrin PRIVATE -nostartfiles -Wl,--entry=${TAVRIN_DLL_ENTRY})
+target_link_options(gen_Tavrin PRIVATE ${TAVRIN_WIN_LINK_FLAGS} -s -Wl,--gc-sections
+  -nostartfiles -Wl,--entry=${TAVRIN_DLL_ENTRY} -Wl,--no-insert-timestamp)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   # Nothing unwinds through the 32-bit plug-in (no exceptions), so its code
   # needs no DWARF unwind tables; x86_64 keeps its table-based unwinding.
