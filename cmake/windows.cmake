@@ -1,5 +1,6 @@
-# MinGW builds: the plug-in DLL (both), and for win64-test the stand-ins and
-# the Windows-side tests, which CTest runs under wine64.
+# MinGW builds: the plug-in DLL, the stand-ins and (TAVRIN_WINDOWS_TESTS) the
+# Windows-side tests, which CTest runs under Wine: win32 builds them as i686,
+# win64-test as x86_64.
 
 # Everything links statically, so the DLL imports only from system DLLs and the
 # test programs run in a bare Wine prefix.
@@ -64,16 +65,20 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
 endif()
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-  # The shipping DLL is checked by inspection: PE32 i386, the undecorated
-  # export, imports only from system DLLs, and its size.
+  # The shipping DLL is checked by inspection (tools/check-dll.sh), and the
+  # release is built twice in different folders: the zips must be identical,
+  # and their DLL must be this one, the one the Windows-side tests run.
   add_test(NAME dll_inspection
     COMMAND bash ${PROJECT_SOURCE_DIR}/tools/check-dll.sh $<TARGET_FILE:gen_Tavrin> i386)
+  add_test(NAME release_reproducible
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/check-reproducible.sh $<TARGET_FILE:gen_Tavrin>)
 endif()
 
 add_subdirectory(standins)
 
 if(TAVRIN_WINDOWS_TESTS)
-  # Windows-side tests run under wine64 with their own prefix in the build tree.
+  # Windows-side tests run under Wine with their own prefix in the build tree
+  # (wine64 hands i686 programs to the 32-bit loader).
   set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine-run.sh --own-session ${CMAKE_BINARY_DIR}/wineprefix)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
