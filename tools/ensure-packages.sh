@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests, the demo and the release need, when
-# anything is missing, and lets this machine run 32-bit Wine. Needs root (or
-# sudo) only when something must change. Idempotent: a second run changes
-# nothing and takes well under a second.
+# anything is missing, and makes sure 32-bit Wine runs. Needs root (or sudo)
+# only when something must change. Idempotent: once all is there it changes
+# nothing and takes a fraction of a second.
 #
-# The 32-bit side (the tests of the shipping i686 DLL): wine32 from the i386
-# architecture. Where the kernel refuses i386 ELF programs, as some of our
+# The 32-bit side (the tests of the shipping i686 DLL) needs wine32 from the
+# i386 architecture. Where the kernel refuses i386 programs, as some of our
 # machines' kernels do, the 32-bit Wine loader runs through qemu-user, which
-# binfmt_misc starts for every i386 ELF program. Debian 12's own qemu (7.2)
-# spins for about a minute in its mmap emulation on every 32-bit Wine process;
-# 8 or later (bookworm-backports) works. TAVRIN_QEMU_I386=1 registers qemu even
-# where the kernel runs i386 programs itself, to reproduce the slower path.
+# binfmt_misc starts for every i386 program. Debian 12's own qemu (7.2) spins
+# for about a minute in its mmap emulation on every 32-bit Wine process; 8 or
+# later, from bookworm-backports, works. TAVRIN_QEMU_I386=1 puts qemu in
+# between even where the kernel runs i386 programs itself, to reproduce the
+# slower path.
 set -eu
 
 sudo=
@@ -24,12 +25,14 @@ need() { # need COMMAND-OR-PATH PACKAGE
 need cmake cmake
 need make make
 need zip zip
+need unzip unzip
 need clang++ clang
 need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
 need /usr/src/googletest/CMakeLists.txt googletest
 need /usr/lib/x86_64-linux-gnu/cmake/GTest/GTestConfig.cmake libgtest-dev
 need /usr/lib/x86_64-linux-gnu/cmake/benchmark/benchmarkConfig.cmake libbenchmark-dev
 need /usr/lib/wine/wine64 wine64
+need /usr/lib/wine/wine wine32:i386
 need /usr/share/wine/fonts/tahoma.ttf fonts-wine
 need Xvfb xvfb
 need xvfb-run xvfb
@@ -39,21 +42,30 @@ need i686-w64-mingw32-g++ g++-mingw-w64-i686-win32
 need x86_64-w64-mingw32-widl mingw-w64-tools
 need import imagemagick
 
-qemu=/usr/bin/qemu-i386-static
-qemu_major() { "$qemu" --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p'; }
-has_i386=1
-dpkg --print-foreign-architectures | grep -qx i386 || has_i386=0
-dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || missing+=("wine32:i386")
-major=$(qemu_major)
-new_qemu=1
-[ -n "$major" ] && [ "$major" -ge 8 ] || new_qemu=0
-
-if [ ${#missing[@]} -gt 0 ] || [ $has_i386 -eq 0 ] || [ $new_qemu -eq 0 ]; then
-  if [ $has_i386 -eq 0 ]; then
+if [ ${#missing[@]} -gt 0 ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "Adding the i386 architecture (for wine32)"
     $sudo dpkg --add-architecture i386
   fi
-  if [ $new_qemu -eq 0 ] && ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  packages=$(printf '%s\n' "${missing[@]}" | sort -u | tr '\n' ' ')
+  echo "Installing missing packages: $packages"
+  $sudo apt-get update -qq
+  # --no-install-recommends: wine64 and wine32 would otherwise pull in far more than the tests use.
+  # shellcheck disable=SC2086
+  $sudo apt-get install -y -qq --no-install-recommends $packages >/dev/null
+fi
+
+wine32=/usr/lib/wine/wine
+binfmt=/proc/sys/fs/binfmt_misc
+qemu=/usr/bin/qemu-i386-static
+if [ ! -e $binfmt/qemu-i386 ] && [ "${TAVRIN_QEMU_I386:-0}" != 1 ] && "$wine32" --version >/dev/null 2>&1; then
+  exit 0  # the kernel runs i386 programs itself
+fi
+
+qemu_major() { "$qemu" --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p'; }
+major=$(qemu_major)
+if [ -z "$major" ] || [ "$major" -lt 8 ]; then
+  if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
     # The same archive as the machine's own bookworm entry (deb822 or one-line format).
     mirror=$(awk '/^URIs:/ { u = $2 } /^Suites:/ && / bookworm( |$)/ && u { print u; exit }' \
       /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
@@ -64,35 +76,22 @@ if [ ${#missing[@]} -gt 0 ] || [ $has_i386 -eq 0 ] || [ $new_qemu -eq 0 ]; then
     printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
       "$mirror" | $sudo tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
   fi
+  echo "Installing qemu-user-static from bookworm-backports (32-bit Wine runs through it here)"
   $sudo apt-get update -qq
-  if [ ${#missing[@]} -gt 0 ]; then
-    packages=$(printf '%s\n' "${missing[@]}" | sort -u | tr '\n' ' ')
-    echo "Installing missing packages: $packages"
-    # --no-install-recommends: wine64 would otherwise pull in far more than the tests use.
-    # shellcheck disable=SC2086
-    $sudo apt-get install -y -qq --no-install-recommends $packages >/dev/null
-  fi
-  if [ $new_qemu -eq 0 ]; then
-    echo "Installing qemu-user-static from bookworm-backports"
-    $sudo apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null
-    major=$(qemu_major)
-    [ -n "$major" ] && [ "$major" -ge 8 ] || { echo "ensure-packages: $qemu is not version 8 or later" >&2; exit 1; }
-  fi
+  $sudo apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null
+  major=$(qemu_major)
+  [ -n "$major" ] && [ "$major" -ge 8 ] || { echo "ensure-packages: $qemu is not version 8 or later" >&2; exit 1; }
 fi
 
-# binfmt_misc: i386 ELF programs go to qemu. The registration is machine-wide
+# binfmt_misc hands i386 programs to qemu. The registration is machine-wide
 # and lasts until reboot. Its F flag makes the kernel open the interpreter at
 # registration and keep that file, so after a qemu upgrade the entry still
 # runs the old binary: a stamp (in /run, which goes with the boot as the
 # registration does) names the binary it was made for.
-wine32=/usr/lib/wine/wine
-binfmt=/proc/sys/fs/binfmt_misc
 stamp=/run/tavrin-qemu-i386.registered
 want="$(readlink -f "$qemu") $(sha256sum "$qemu" | cut -d' ' -f1)"
-if [ -e $binfmt/qemu-i386 ]; then
-  grep -qx enabled $binfmt/qemu-i386 && [ "$(cat $stamp 2>/dev/null)" = "$want" ] && exit 0
-elif [ "${TAVRIN_QEMU_I386:-0}" != 1 ] && "$wine32" --version >/dev/null 2>&1; then
-  exit 0  # this kernel runs i386 programs itself
+if [ -e $binfmt/qemu-i386 ] && grep -qx enabled $binfmt/qemu-i386 && [ "$(cat $stamp 2>/dev/null)" = "$want" ]; then
+  exit 0
 fi
 echo "Registering $qemu for i386 programs (binfmt_misc)"
 [ -e $binfmt/register ] || $sudo mount -t binfmt_misc binfmt_misc $binfmt
