@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Checks a built gen_Tavrin.dll: machine, the undecorated export, imports only
-# from system DLLs. Prints its size. Usage: check-dll.sh DLL i386|x86-64
+# from the list of what Windows XP offers (tools/xp-imports.txt), headers that
+# ask for no newer Windows, nothing that needs C runtime start-up code (the DLL
+# has none), no time stamp, and for the shipping i386 DLL its size budget.
+# Prints its size. Usage: check-dll.sh DLL i386|x86-64
 set -u
 dll=$1
 arch=$2
 objdump=x86_64-w64-mingw32-objdump
+allowed_imports=$(dirname "$0")/xp-imports.txt
+budget=24576  # bytes, for the i386 DLL users download
 fail() { echo "check-dll: $*" >&2; exit 1; }
 
 [ -f "$dll" ] || fail "$dll does not exist"
 headers=$("$objdump" -p "$dll") || fail "objdump cannot read $dll"
+sections=$("$objdump" -h "$dll" | awk '/^ +[0-9]+ /{ print $2 }')
 
 case $arch in
   i386) grep -q 'file format pei-i386' <<<"$headers" || fail "$dll is not PE32 i386" ;;
@@ -20,10 +26,40 @@ esac
 exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" | grep -oE '^\s*\[ *[0-9]+\] [^ ]+$' | sed -E 's/.*\] //')
 [ "$exports" = "winampGetGeneralPurposePlugin" ] || fail "exports are '$exports', expected only winampGetGeneralPurposePlugin"
 
-allowed='^(kernel32|user32|advapi32|ole32|oleaut32|shell32|msvcrt)\.dll$'
-imports=$(grep -oE 'DLL Name: .+' <<<"$headers" | cut -c11- | tr 'A-Z' 'a-z' | sort -u)
-for name in $imports; do
-  grep -qE "$allowed" <<<"$name" || fail "imports from non-system DLL $name"
+# Imports as "dll function": a "DLL Name:" line, then one line per function
+# (hint-table address, hint, name).
+imports=$(awk '/^\tDLL Name: / { dll = tolower($3); next }
+               dll != "" && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print dll, $3; next }
+               /^$/ { dll = "" }' <<<"$headers" | sort -u)
+[ -n "$imports" ] || fail "no imports found in $dll"
+unlisted=$(comm -23 <(echo "$imports") <(grep -v '^#' "$allowed_imports" | sort -u))
+[ -z "$unlisted" ] || fail "imports not on the Windows XP list ($allowed_imports): $(echo $unlisted)"
+
+# Windows refuses to load an image whose headers ask for a newer Windows:
+# XP is 5.1 (its x64 edition 5.2).
+newest=501
+[ "$arch" = x86-64 ] && newest=502
+for field in MajorOSystemVersion MajorSubsystemVersion; do
+  major=$(awk -v f="$field" '$1 == f { print $2 }' <<<"$headers")
+  minor=$(awk -v f="${field/Major/Minor}" '$1 == f { print $2 }' <<<"$headers")
+  [ $((major * 100 + minor)) -le $newest ] || fail "$field is $major.$minor, newer than Windows XP"
 done
 
-echo "$dll: $arch, exports winampGetGeneralPurposePlugin, imports $(echo $imports | tr '\n' ' '), $(stat -c %s "$dll") bytes"
+# No start-up code runs thread-local storage callbacks or the CRT's tables.
+for name in .tls .CRT; do
+  grep -qx -- "$name" <<<"$sections" && fail "$dll has a $name section, which nothing would initialise"
+done
+grep -qE 'Entry 9 0+ 0+ Thread Storage Directory' <<<"$headers" || fail "$dll has a thread storage directory"
+
+# Reproducible: no link time in the headers or the export table.
+grep -qE '^Time/Date\s+Thu Jan  1 00:00:00 1970$' <<<"$headers" || fail "$dll has a link time stamp"
+grep -qE '^Time/Date stamp\s+0$' <<<"$headers" || fail "$dll's export table has a time stamp"
+
+size=$(stat -c %s "$dll")
+note=
+if [ "$arch" = i386 ]; then
+  [ "$size" -le $budget ] || fail "$dll is $size bytes, over its budget of $budget"
+  note=" (budget $budget, $((budget - size)) to spare)"
+fi
+echo "$dll: $arch, exports winampGetGeneralPurposePlugin, $(wc -l <<<"$imports") imports from" \
+  "$(cut -d' ' -f1 <<<"$imports" | sort -u | tr '\n' ' ')- all on the XP list, $size bytes$note"

@@ -5,18 +5,33 @@
 # handed, and the timeline of both is printed. On the way the player opens the
 # plug-in's settings dialog once, and build/demo/settings-dialog.png is taken
 # of it. Installs the Debian packages it needs when missing.
+#   tools/run-demo.sh           x86_64 DLL and stand-ins, under wine64
+#   tools/run-demo.sh --i686    the 32-bit DLL users download and 32-bit
+#                               stand-ins, under 32-bit Wine (build/demo-i686)
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
 
+preset=win64-test
+what="x86_64 plug-in and stand-ins"
+demo_default=$root/build/demo
+case ${1:-} in
+  "") ;;
+  --i686)
+    preset=win32
+    what="32-bit plug-in and stand-ins (i686)"
+    demo_default=$root/build/demo-i686 ;;
+  *) echo "usage: tools/run-demo.sh [--i686]" >&2; exit 2 ;;
+esac
+
 tools/ensure-packages.sh
 
 # Another build tree or demo folder can be chosen (a developer's own).
-build=${TAVRIN_DEMO_BUILD_DIR:-$root/build/win64-test}
-demo=${TAVRIN_DEMO_DIR:-$root/build/demo}
+build=${TAVRIN_DEMO_BUILD_DIR:-$root/build/$preset}
+demo=${TAVRIN_DEMO_DIR:-$demo_default}
 
-echo "== building the x86_64 plug-in and the stand-ins (win64-test)"
-cmake --preset win64-test -B "$build" >/dev/null
+echo "== building the $what ($preset)"
+cmake --preset "$preset" -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target gen_Tavrin standin_player standin_messenger >/dev/null
 
 rm -rf "$demo"
@@ -27,6 +42,6 @@ mkdir -p "$demo/Plugins"
 cp "$build/gen_Tavrin.dll" "$demo/Plugins/"
 printf '$A - $T ($D) $P\003\001\002\001\000\000\000' >"$demo/Plugins/gen_Tavrin.ini"
 
-echo "== the demo (Xvfb + wine64): player time runs 20x faster than real time"
+echo "== the demo (Xvfb + Wine, $what): player time runs 20x faster than real time"
 tools/with-display.sh "$build/wineprefix" tools/demo-session.sh "$build" "$demo"
 echo "== screenshot of the settings dialog: ${demo#$root/}/settings-dialog.png"

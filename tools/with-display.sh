@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs a command with one Xvfb display and one persistent wineserver for all
-# the Windows programs it starts, then shuts both down:
+# Runs a command with one Xvfb display for all the Windows programs it starts,
+# then ends the prefix's wineserver (if one still runs) and the display:
 #   tools/with-display.sh PREFIX COMMAND [ARGS...]
 set -u
 prefix=$1

@@ -22,6 +22,20 @@ void BoundedWriter::Append(const char* bytes, size_t count) {
 
 void BoundedWriter::AppendText(const char* text) { Append(text, strlen(text)); }
 
+// Divides *value by 10 and returns the remainder, with 32-bit divisions only:
+// on i686 a 64-bit division is a call into libgcc, whose helpers (about 1 KB
+// with their unwind tables) would be most of what the DLL takes from it. The
+// high word first, then the low word in two 16-bit halves, so that every
+// dividend, the carried remainder included, stays below 10 * 2^16.
+static unsigned DivideBy10(uint64_t* value) {
+  const uint32_t high = static_cast<uint32_t>(*value >> 32);
+  const uint32_t low = static_cast<uint32_t>(*value);
+  const uint32_t upper = ((high % 10) << 16) | (low >> 16);
+  const uint32_t lower = ((upper % 10) << 16) | (low & 0xFFFF);
+  *value = (static_cast<uint64_t>(high / 10) << 32) | ((upper / 10) << 16) | (lower / 10);
+  return lower % 10;
+}
+
 void BoundedWriter::AppendDecimal(int64_t value, int width) {
   // Built from the right; 20 digits hold any 64-bit magnitude, the rest is padding room.
   char digits[64];
@@ -29,8 +43,7 @@ void BoundedWriter::AppendDecimal(int64_t value, int width) {
   // The magnitude in unsigned arithmetic, so the most negative value has one too.
   uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   do {
-    digits[--start] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
+    digits[--start] = static_cast<char>('0' + DivideBy10(&magnitude));
   } while (magnitude != 0);
   int sign = value < 0 ? 1 : 0;
   int limit = static_cast<int>(sizeof digits) - 1;

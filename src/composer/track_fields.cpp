@@ -98,12 +98,12 @@ static void FormatNumber(int64_t value, const char* unit, char* out) {
   text.AppendText(unit);
 }
 
-// Ten cells, whole seconds first. The cell is worked out in 64 bits and
-// clamped into the bar (0..10; 10 takes the closing bracket), so a position
-// past the end or below zero still draws a marker inside the bar.
-// lengthSeconds is at least 1.
+// Ten cells, whole seconds first. The cell is clamped into the bar (0..10; 10
+// takes the closing bracket), so a position past the end or below zero still
+// draws a marker inside the bar. 32 bits are enough: whole seconds times ten
+// stay within +-21,474,840. lengthSeconds is at least 1.
 static void DrawProgressBar(int32_t lengthSeconds, int32_t positionMs, char* out) {
-  int64_t cell = (static_cast<int64_t>(positionMs / 1000) * kBarCells) / lengthSeconds;
+  int32_t cell = positionMs / 1000 * kBarCells / lengthSeconds;
   if (cell < 0) cell = 0;
   if (cell > kBarCells) cell = kBarCells;
   memcpy(out, kEmptyBar, sizeof kEmptyBar);

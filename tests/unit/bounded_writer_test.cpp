@@ -11,7 +11,11 @@ namespace {
 
 // Every value and width gives exactly what printf's "%0*lld" gives.
 TEST(BoundedWriter, DecimalsMatchPrintf) {
-  const int64_t values[] = {0, 5, -5, 9, 10, -10, 59, 245, -245, INT32_MAX, INT32_MIN, INT64_MAX, INT64_MIN};
+  // Around 2^32 and 10 * 2^32 too: the digits come from 32-bit divisions.
+  const int64_t values[] = {0,          5,          -5,          9,           10,          -10,
+                            59,         245,        -245,        INT32_MAX,   INT32_MIN,   4294967295,
+                            4294967296, 9999999999, 42949672959, 42949672960, -99999999999, INT64_MAX,
+                            INT64_MIN};
   const int widths[] = {1, 2, 3, 25};
   for (int64_t value : values) {
     for (int width : widths) {
