@@ -16,7 +16,8 @@ const char* ComposeStatus(const char* format, const char* mark, StatusComposer* 
   // so an overlong text equals what was stored and is not offered every tick;
   // a mark goes after the cut, so that it always shows.
   if (mark == nullptr) mark = "";
-  size_t markLength = strnlen(mark, kLastTextSize - 1);
+  size_t markLength = strlen(mark);
+  if (markLength > kLastTextSize - 1) markLength = kLastTextSize - 1;
   char text[kLastTextSize];
   size_t length = FitTextIn(encoding, expanded, kLastTextSize - 1 - markLength);
   memcpy(text, expanded, length);

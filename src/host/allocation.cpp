@@ -1,5 +1,5 @@
 // The DLL's own operator new and delete, over malloc and free. The plug-in
-// allocates only with new (std::nothrow) and never throws; libstdc++'s
+// allocates only with the nothrow form of new and never throws; libstdc++'s
 // versions would drag its exception machinery (the unwinder, type info,
 // bad_alloc) into the DLL for nothing (it shrinks to well under half).
 // The throwing form is left out on purpose: a plain new anywhere would bring

@@ -48,8 +48,10 @@ static void AskSettingsFolder(char* folder, size_t size) {
   folder[0] = '\0';
   intptr_t answer = QueryHost(0, kRequestSettingsFolder);
   if (static_cast<uintptr_t>(answer) < kLowestAddress) return;
+  // Read no further than its zero or what fits (msvcrt on Windows XP has no strnlen).
   const char* text = reinterpret_cast<const char*>(answer);
-  size_t length = strnlen(text, size);
+  size_t length = 0;
+  while (length < size && text[length] != '\0') ++length;
   if (length == size) return;
   memcpy(folder, text, length + 1);
 }
@@ -97,7 +99,10 @@ static void StartPublishing(bool linkWhenDisabled) {
     UINT periodMs = static_cast<UINT>(settings.intervalSeconds) * 1000u;
     g_running.timerId = SetTimer(nullptr, 0, periodMs, OnTimerTick);
   }
-  if (settings.enabled || linkWhenDisabled) g_running.link = new (std::nothrow) MessengerLink;
+  // A tag of our own rather than std::nothrow: that object would bring the
+  // libstdc++ file that defines it, unwind tables and all, into the DLL.
+  const std::nothrow_t noThrow{};
+  if (settings.enabled || linkWhenDisabled) g_running.link = new (noThrow) MessengerLink;
 }
 
 // Save hands over what the dialog read from its controls. They apply at once,
