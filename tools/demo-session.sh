@@ -12,17 +12,27 @@ run() { tools/wine-run.sh "$build/wineprefix" "$@"; }
 # Creates the prefix on the first run, before anything else is timed.
 run cmd /c exit 0 >/dev/null 2>&1
 
-run "$build/standin_messenger.exe" "--log=Z:$demo/messenger.log" >"$demo/messenger.out" 2>&1 &
-messenger=$!
-for _ in $(seq 200); do
-  grep -q '^ready' "$demo/messenger.log" 2>/dev/null && break
-  sleep 0.1
-done
-if ! grep -q '^ready signed-in' "$demo/messenger.log" 2>/dev/null; then
-  echo "run-demo: the stand-in messenger did not come up:" >&2
-  cat "$demo/messenger.out" >&2
-  exit 1
-fi
+# Starts the stand-in messenger with a log of its own: start_messenger NAME.
+messenger=
+start_messenger() {
+  run "$build/standin_messenger.exe" "--log=Z:$demo/$1.log" >"$demo/$1.out" 2>&1 &
+  messenger=$!
+  for _ in $(seq 200); do
+    grep -q '^ready' "$demo/$1.log" 2>/dev/null && break
+    sleep 0.1
+  done
+  if ! grep -q '^ready signed-in' "$demo/$1.log" 2>/dev/null; then
+    echo "run-demo: the stand-in messenger did not come up:" >&2
+    cat "$demo/$1.out" >&2
+    exit 1
+  fi
+}
+stop_messenger() {
+  run taskkill /im standin_messenger.exe >/dev/null 2>&1
+  wait "$messenger" 2>/dev/null
+}
+
+start_messenger messenger
 
 # The player writes dialog-open (the dialog's rectangle) once the dialog is
 # drawn, and waits for screenshot-done before it cancels the dialog.
@@ -46,8 +56,27 @@ run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--mes
   --speed=20 --configure-at=95000 "--screenshot-dir=Z:$demo" | tr -d '\r' | grep -v '  messenger  automation ' \
   || status=1
 
-run taskkill /im standin_messenger.exe >/dev/null 2>&1
-wait "$messenger" 2>/dev/null
+stop_messenger
+
+# The second scene: "Clear status". The status goes once when playback pauses
+# or stops (the closing command) and comes back as soon as it plays again.
+echo "== second scene: \"When paused or stopped\" set to \"Clear status\""
+settings=$demo/Plugins/gen_Tavrin.ini
+printf '$A - $T ($D) $P\003\001\002\001\000\001\000\002' >"$settings"
+cat >"$demo/clear-scene.txt" <<'SCENE'
+entry 200 192 44 Ирина Светлова - Тёплый ветер
+at 0 play 0 30000
+at 10000 pause
+at 20000 resume
+at 30000 stop
+at 40000 play 0 30000
+at 50000 end
+SCENE
+start_messenger messenger-clear
+run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--messenger-log=Z:$demo/messenger-clear.log" \
+  "--script=Z:$demo/clear-scene.txt" --speed=20 | tr -d '\r' | grep -v '  messenger  automation ' || status=1
+stop_messenger
+
 kill "$shooter" 2>/dev/null
 wait "$shooter" 2>/dev/null
 [ -f "$demo/settings-dialog.png" ] || { echo "run-demo: no screenshot was taken" >&2; status=1; }

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The plug-in's main job, on the stand-ins: the stand-in player plays its
-# built-in playlist (several tracks, a seek, a stream that buffers) with the
-# real gen_Tavrin.dll loaded, the stand-in messenger shows every status it is
-# handed, and the timeline of both is printed. On the way the player opens the
-# plug-in's settings dialog once, and build/demo/settings-dialog.png is taken
-# of it. Installs the Debian packages it needs when missing.
+# built-in playlist (several tracks, a seek, a stream that buffers, Japanese
+# and Cyrillic titles, a pause and a stop) with the real gen_Tavrin.dll loaded,
+# the stand-in messenger shows every status it is handed, and the timeline of
+# both is printed; a short second scene shows the status cleared while paused
+# or stopped. On the way the player opens the plug-in's settings dialog once,
+# and build/demo/settings-dialog.png is taken of it. Installs the Debian
+# packages it needs when missing.
 #   tools/run-demo.sh           x86_64 DLL and stand-ins, under wine64
 #   tools/run-demo.sh --i686    the 32-bit DLL users download and 32-bit
 #                               stand-ins, under 32-bit Wine (build/demo-i686)
@@ -38,9 +40,11 @@ rm -rf "$demo"
 mkdir -p "$demo/Plugins"
 # The plug-in in a Plugins folder of its own, as in the player's install,
 # with its settings file: the default template, the idle icon and headphones,
-# and an interval of 0 (the shortest timer) because the playlist runs 20x fast.
+# an interval of 0 (the shortest timer) because the playlist runs 20x fast,
+# Unicode titles (the YM 8.0 box) and "Mark status" when paused or stopped.
+# The demo's second scene switches to "Clear status".
 cp "$build/gen_Tavrin.dll" "$demo/Plugins/"
-printf '$A - $T ($D) $P\003\001\002\001\000\000\000' >"$demo/Plugins/gen_Tavrin.ini"
+printf '$A - $T ($D) $P\003\001\002\001\000\001\000\001' >"$demo/Plugins/gen_Tavrin.ini"
 
 echo "== the demo (Xvfb + Wine, $what): player time runs 20x faster than real time"
 tools/with-display.sh "$build/wineprefix" tools/demo-session.sh "$build" "$demo"

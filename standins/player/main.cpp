@@ -117,7 +117,7 @@ std::string Describe(const ScriptEvent& event, const PlaybackState& after, size_
 std::string Readable(const std::string& line) {
   if (line == "command 391") return "command 391: apply custom message 4";
   if (line == "command 392") return "command 392: apply custom message 4 (beta build)";
-  if (line == "command 376") return "command 376: the plug-in says goodbye";
+  if (line == "command 376") return "command 376: closing, the status goes";
   if (line.compare(0, 6, "shown ") == 0) return "shows \"" + line.substr(6) + "\"";
   if (line.compare(0, 7, "record ") == 0) {
     static const char* const icons[] = {"none", "busy", "idle"};
