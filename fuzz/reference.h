@@ -71,7 +71,7 @@ inline bool IsLeadByte(unsigned codePage, unsigned char byte) {
   return false;
 }
 
-// Bytes of the character starting with lead: a double-byte character takes
+// Bytes of the character that starts at text[at]: a double-byte character takes
 // the next byte, whatever it is, when the text has one; a lead byte that ends
 // the text is a broken character of its own, so no cut may leave one behind
 // where the whole text continued. UTF-8 sizes come from the lead byte alone.
