@@ -1,11 +1,12 @@
-// Arbitrary templates and field texts into ExpandTemplate. The result stays
-// within 1023 bytes of half 0 and, whenever no step outgrew a half, equals a
-// plain std::string model of the same eight steps.
+// Arbitrary templates and field texts into ExpandTemplate, in each modelled
+// code page and in UTF-8: the result is exactly the reference expansion's,
+// every cut of a half included.
 //
-// Input: consumed by FuzzedDataProvider: the code page model, the eight field
-// texts (the title part as an offset into the song text, or none), then the
-// template.
-#include <fuzzer/FuzzedDataProvider.h>
+// Input: byte 0 the code page (its value mod 3: 1252, 932, 936), the texts in
+// UTF-8 from 0x80; byte 1 where the title part starts in the song text (0xFF:
+// no title part); then the song, position, length, bitrate, sample rate, list
+// length and bar texts and the template, each to a zero byte. Without a
+// template text the template is null.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,67 +14,54 @@
 #include <string>
 
 #include "composer/expand_template.h"
-#include "platform/text.h"
 #include "platform/text_portable.h"
+#include "reference.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) abort();
-}
-
-void FillText(FuzzedDataProvider* data, char* out, size_t size) {
-  std::string text = data->ConsumeRandomLengthString(size - 1);
-  strcpy(out, text.c_str());
-}
-
-// The eight steps on std::string, without any bound. Returns false when a
-// step's text would not fit a half.
-bool ModelExpansion(const std::string& format, const TrackFields& fields, std::string* result) {
-  static const char* const kTokens[8] = {"$A", "$T", "$I", "$D", "$B", "$S", "$L", "$P"};
-  const char* values[8] = {fields.songText,       fields.titlePart != nullptr ? fields.titlePart : "",
-                           fields.positionText,   fields.lengthText,
-                           fields.bitrateText,    fields.sampleRateText,
-                           fields.listLengthText, fields.progressText};
-  std::string text = format;
-  if (text.size() >= kExpansionHalfSize) return false;
-  for (int i = 0; i < 8; ++i) {
-    ptrdiff_t at = FindText(text.c_str(), kTokens[i]);
-    if (at >= 0) text.replace(static_cast<size_t>(at), 2, values[i]);
-    if (text.size() >= kExpansionHalfSize) return false;
-  }
-  *result = text;
-  return true;
+std::string TakeText(ref::Input* input, bool utf8, char* out, size_t size) {
+  std::string text;
+  input->Text(&text);
+  text = text.substr(0, size - 1);
+  if (utf8) text = ref::WholeUtf8(text);
+  memcpy(out, text.c_str(), text.size() + 1);
+  return text;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FuzzedDataProvider provider(data, size);
-  SetModelCodePage(provider.ConsumeBool() ? 932 : 1252);
+  ref::Input input(data, size);
+  const uint8_t mode = input.Byte();
+  const unsigned codePage = ref::PickCodePage(mode);
+  const bool utf8 = mode >= 0x80;
+  SetModelCodePage(codePage);
+  const uint8_t titleAt = input.Byte();
 
   TrackFields* fields = static_cast<TrackFields*>(calloc(1, sizeof(TrackFields)));
-  FillText(&provider, fields->songText, kTitleSize);
-  size_t split = provider.ConsumeIntegralInRange<size_t>(0, strlen(fields->songText) + 1);
-  fields->titlePart = split > strlen(fields->songText) ? nullptr : fields->songText + split;
-  FillText(&provider, fields->positionText, kNumberTextSize);
-  FillText(&provider, fields->lengthText, kNumberTextSize);
-  FillText(&provider, fields->bitrateText, kNumberTextSize);
-  FillText(&provider, fields->sampleRateText, kNumberTextSize);
-  FillText(&provider, fields->listLengthText, kNumberTextSize);
-  FillText(&provider, fields->progressText, kProgressTextSize);
-  std::string format = provider.ConsumeRemainingBytesAsString();
-  format = format.c_str();
+  fields->encoding = utf8 ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
+  std::string values[8];
+  values[0] = TakeText(&input, utf8, fields->songText, kTitleSize);
+  if (titleAt != 0xFF) {
+    // A split leaves the title part on a character of its own.
+    size_t at = titleAt < values[0].size() ? titleAt : values[0].size();
+    while (utf8 && at < values[0].size() && (values[0][at] & 0xC0) == 0x80) ++at;
+    fields->titlePart = fields->songText + at;
+    values[1] = values[0].substr(at);
+  }
+  char* numbers[6] = {fields->positionText,   fields->lengthText,     fields->bitrateText,
+                      fields->sampleRateText, fields->listLengthText, fields->progressText};
+  for (int i = 0; i < 6; ++i)
+    values[2 + i] = TakeText(&input, utf8, numbers[i], i < 5 ? kNumberTextSize : kProgressTextSize);
+  std::string format;
+  const bool hasFormat = input.Text(&format);
+  if (utf8) format = ref::WholeUtf8(format);
 
   ExpansionBuffer* work = static_cast<ExpansionBuffer*>(malloc(sizeof(ExpansionBuffer)));
-  const char* result = ExpandTemplate(format.c_str(), *fields, work);
-  Check(result == work->halves[0]);
-  size_t length = strnlen(result, kExpansionHalfSize);
-  Check(length < kExpansionHalfSize);
-  Check(FitText(result, length) == length);  // ends on a character boundary
-
-  std::string expected;
-  if (ModelExpansion(format, *fields, &expected)) Check(expected == result);
+  const char* result = ExpandTemplate(hasFormat ? format.c_str() : nullptr, *fields, work);
+  ref::Check(result == work->halves[0]);
+  ref::Check(strnlen(result, kExpansionHalfSize) < kExpansionHalfSize);
+  ref::Check(result == ref::Expand(utf8 ? ref::kUtf8 : codePage, format, values));
 
   free(work);
   free(fields);

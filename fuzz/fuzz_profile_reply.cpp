@@ -1,45 +1,51 @@
-// Arbitrary bytes into ParseProfileReply: the name never crosses its buffer,
-// and a name found is the non-empty text between the reply's first two 0x04.
+// Arbitrary replies into ParseProfileReply: a name is found exactly when the
+// reply, read in characters of its code page, holds two 0x04 characters
+// around a name that is not empty, holds no backslash and fits the buffer;
+// it is then exactly that second field, and nothing crosses the buffer.
 //
-// Input: byte 0 the code page model (bit 0: 932), byte 1 the name buffer's
-// size, then the reply (up to its first zero).
+// Input: byte 0 the code page (its value mod 3: 1252, 932, 936), byte 1 the
+// name buffer's size, then the reply (to a zero byte).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "messenger/profile_reply.h"
 #include "platform/text_portable.h"
-
-namespace {
-
-void Check(bool condition) {
-  if (!condition) abort();
-}
-
-}  // namespace
+#include "reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
-  SetModelCodePage((data[0] & 1) != 0 ? 932 : 1252);
-  size_t nameSize = data[1];
-  std::string reply(reinterpret_cast<const char*>(data + 2), size - 2);
-  reply = reply.c_str();
+  ref::Input input(data, size);
+  const unsigned codePage = ref::PickCodePage(input.Byte());
+  SetModelCodePage(codePage);
+  const size_t nameSize = input.Byte();
+  std::string reply;
+  input.Text(&reply);
+
+  // The one-byte characters 0x04 and '\', never the trail byte of another.
+  std::vector<size_t> separators;
+  std::vector<size_t> backslashes;
+  const std::vector<size_t> starts = ref::Starts(codePage, reply);
+  for (size_t i = 0; i + 1 < starts.size(); ++i) {
+    if (starts[i + 1] - starts[i] != 1) continue;
+    if (reply[starts[i]] == '\x04') separators.push_back(starts[i]);
+    if (reply[starts[i]] == '\\') backslashes.push_back(starts[i]);
+  }
+  bool expected = separators.size() >= 2;
+  std::string second;
+  if (expected) {
+    second = reply.substr(separators[0] + 1, separators[1] - separators[0] - 1);
+    for (size_t at : backslashes) expected = expected && (at < separators[0] || at > separators[1]);
+    expected = expected && !second.empty() && second.size() < nameSize;
+  }
 
   // Exactly nameSize bytes on the heap, so ASan sees any access past them.
-  char* name = static_cast<char*>(malloc(nameSize == 0 ? 1 : nameSize));
-  bool found = ParseProfileReply(reply.c_str(), name, nameSize);
-  if (found) {
-    size_t length = strnlen(name, nameSize);
-    Check(length > 0 && length < nameSize);
-    Check(strchr(name, '\\') == nullptr || ModelCodePage() == 932);
-    size_t start = reply.find('\x04');
-    Check(start != std::string::npos);
-    Check(reply.compare(start + 1, length, name) == 0 || ModelCodePage() == 932);
-  } else if (nameSize > 0) {
-    Check(name[0] == '\0');
-  }
+  char* name = static_cast<char*>(malloc(nameSize));
+  const bool found = ParseProfileReply(reply.c_str(), name, nameSize);
+  ref::Check(found == expected);
+  if (nameSize > 0) ref::Check(found ? name == second : name[0] == '\0');
   free(name);
   return 0;
 }

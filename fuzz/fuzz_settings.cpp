@@ -1,69 +1,112 @@
-// Arbitrary settings file bytes: parsing never reads past them and yields a
-// record in range; reading the same bytes from a stream gives the same record;
-// saving that record and loading it back gives it again.
+// The settings file both ways against a reference layout. Any bytes load as
+// the reference reads them (the template up to the first 0x03 of the first
+// 1024 bytes, then the setting bytes, each clamped into its range, the last
+// one only after the closing 0x00), from memory and from a stream alike. And
+// a record as the dialog can set it (a template of up to 255 characters of
+// the code page, any setting bytes) is written as exactly the layout's bytes
+// and loads back as itself, clamped.
+//
+// Input: the file's bytes. The record is made of them too: bytes 0-5 are its
+// setting bytes (enabled, statusIcon, headphonesIcon, intervalSeconds,
+// utf8Text, whenNotPlaying), the rest less its 0x00 and 0x03 bytes its
+// template, in the code page the last byte picks (its value mod 3: 1252, 932,
+// 936).
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
+#include "platform/text_portable.h"
+#include "reference.h"
 #include "settings/plugin_settings.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) abort();
+using ref::Check;
+
+struct Record {
+  std::string format;
+  uint8_t bytes[6];  // enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text, whenNotPlaying
+};
+
+const Record kDefaults = {"$A - $T ($D) $P", {1, 0, 1, 1, 0, 0}};
+
+// Flags are 0 or 1; an unknown icon is none, an interval the dialog cannot
+// enter the default, an unknown manner "keep".
+uint8_t Clamped(int field, uint8_t byte) {
+  static const uint8_t kLargest[6] = {1, 2, 1, 99, 1, 2};
+  if (byte <= kLargest[field]) return byte;
+  return field == 0 || field == 2 || field == 4 ? 1 : kDefaults.bytes[field];
 }
 
-void CheckInRange(const PluginSettings& settings) {
-  Check(settings.statusFormat != nullptr);
-  Check(strlen(settings.statusFormat) < kSettingsReadSize);
-  Check(strchr(settings.statusFormat, 0x03) == nullptr);
-  Check(settings.enabled <= 1 && settings.headphonesIcon <= 1 && settings.utf8Text <= 1);
-  Check(settings.statusIcon <= kStatusIconIdle);
-  Check(settings.intervalSeconds <= kMaxIntervalSeconds);
-  Check(settings.whenNotPlaying <= kClearStatus);
+Record Load(const std::string& file) {
+  const std::string read = file.substr(0, 1024);
+  Record record = kDefaults;
+  const size_t end = read.find('\x03');
+  if (end == std::string::npos) return record;
+  record.format = read.substr(0, end).c_str();
+  for (size_t i = 0; i < 5 && end + 1 + i < read.size(); ++i) record.bytes[i] = read[end + 1 + i];
+  if (end + 7 < read.size() && read[end + 6] == '\0') record.bytes[5] = read[end + 7];
+  for (int i = 0; i < 6; ++i) record.bytes[i] = Clamped(i, record.bytes[i]);
+  return record;
 }
 
-bool SameBytes(const PluginSettings& a, const PluginSettings& b) {
-  return a.enabled == b.enabled && a.statusIcon == b.statusIcon && a.headphonesIcon == b.headphonesIcon &&
-         a.intervalSeconds == b.intervalSeconds && a.utf8Text == b.utf8Text && a.whenNotPlaying == b.whenNotPlaying;
+bool Equal(const PluginSettings& settings, const Record& record) {
+  const uint8_t bytes[6] = {settings.enabled,         settings.statusIcon, settings.headphonesIcon,
+                            settings.intervalSeconds, settings.utf8Text,   settings.whenNotPlaying};
+  return settings.statusFormat != nullptr && settings.statusFormat == record.format &&
+         memcmp(bytes, record.bytes, sizeof bytes) == 0;
+}
+
+void CheckLoads(const std::string& file, const Record& expected) {
+  // An exact-size heap copy, so ASan sees any read past the bytes.
+  unsigned char* bytes = static_cast<unsigned char*>(malloc(file.size()));
+  memcpy(bytes, file.data(), file.size());
+  PluginSettings parsed = {};
+  ParseSettingsBytes(bytes, file.size(), &parsed);
+  Check(Equal(parsed, expected));
+  FreeSettings(&parsed);
+
+  FILE* stream = file.empty() ? nullptr : fmemopen(bytes, file.size(), "rb");
+  PluginSettings read = {};
+  ReadSettings(stream, &read);
+  if (stream != nullptr) fclose(stream);
+  Check(Equal(read, expected));
+  FreeSettings(&read);
+  free(bytes);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // An exact-size heap copy, so ASan sees any read past the bytes.
-  unsigned char* bytes = static_cast<unsigned char*>(malloc(size == 0 ? 1 : size));
-  memcpy(bytes, data, size);
-  PluginSettings parsed = {};
-  ParseSettingsBytes(bytes, size, &parsed);
-  CheckInRange(parsed);
+  const std::string file(reinterpret_cast<const char*>(data), size);
+  CheckLoads(file, Load(file));
 
-  FILE* in = size > 0 ? fmemopen(bytes, size, "rb") : nullptr;
-  PluginSettings read = {};
-  ReadSettings(in, &read);
-  if (in != nullptr) fclose(in);
-  Check(strcmp(parsed.statusFormat, read.statusFormat) == 0 && SameBytes(parsed, read));
-  free(bytes);
+  Record record = {};
+  for (size_t i = 0; i < 6 && i < size; ++i) record.bytes[i] = data[i];
+  const unsigned codePage = ref::PickCodePage(size > 0 ? data[size - 1] : 0);
+  SetModelCodePage(codePage);
+  std::string format;
+  for (size_t i = 6; i < size; ++i)
+    if (data[i] != 0x00 && data[i] != 0x03) format += static_cast<char>(data[i]);
+  const std::vector<size_t> starts = ref::Starts(codePage, format);
+  record.format = format.substr(0, starts[starts.size() > 256 ? 255 : starts.size() - 1]);
 
+  PluginSettings settings = {const_cast<char*>(record.format.c_str()), record.bytes[0], record.bytes[1],
+                             record.bytes[2], record.bytes[3], record.bytes[4], record.bytes[5]};
   char* saved = nullptr;
   size_t savedSize = 0;
   FILE* out = open_memstream(&saved, &savedSize);
-  Check(out != nullptr);
-  Check(WriteSettings(parsed, out));
+  Check(out != nullptr && WriteSettings(settings, out));
   fclose(out);
-  size_t length = strlen(parsed.statusFormat);
-  Check(savedSize == length + 7 + (parsed.whenNotPlaying != 0));
-
-  PluginSettings loaded = {};
-  ParseSettingsBytes(reinterpret_cast<const unsigned char*>(saved), savedSize, &loaded);
-  Check(strcmp(parsed.statusFormat, loaded.statusFormat) == 0);
-  // Every setting byte falls inside the bytes read.
-  if (savedSize <= kSettingsReadSize) Check(SameBytes(parsed, loaded));
+  std::string layout = record.format + '\x03' + std::string(reinterpret_cast<char*>(record.bytes), 5) + '\0';
+  if (record.bytes[5] != 0) layout += static_cast<char>(record.bytes[5]);
+  Check(std::string(saved, savedSize) == layout);
   free(saved);
 
-  FreeSettings(&parsed);
-  FreeSettings(&read);
-  FreeSettings(&loaded);
+  for (int i = 0; i < 6; ++i) record.bytes[i] = Clamped(i, record.bytes[i]);
+  CheckLoads(layout, record);
   return 0;
 }

@@ -1,9 +1,12 @@
-// Arbitrary text and options into BuildStatusRecord: the record stays inside
-// its 300 bytes, ends in the groups the options ask for, and its text is the
-// longest fitting prefix of the (converted) input.
+// Arbitrary texts, options and record sizes into BuildStatusRecord: the
+// record is exactly the reference one, the longest text that fits on a
+// character boundary (ANSI, converted to UTF-8, or composed in UTF-8) and then
+// the groups the options ask for, and nothing is written past its size.
 //
-// Input: byte 0 the code page model (bit 0: 932), byte 1 utf8Text, byte 2
-// statusIcon, byte 3 headphonesIcon, then the text (up to its first zero).
+// Input: byte 0 the code page (its value mod 3: 1252, 932, 936), a text
+// composed in UTF-8 from 0x80; bytes 1-3 utf8Text, statusIcon and
+// headphonesIcon as stored; byte 4 the record's size (0: 300, else the byte
+// less one); then the text, to a zero byte.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -11,62 +14,73 @@
 #include <string>
 
 #include "messenger/status_record.h"
-#include "platform/text.h"
 #include "platform/text_portable.h"
+#include "reference.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) abort();
-}
+const std::string kSep = "\xC0\x80";
 
 std::string Groups(const RecordOptions& options) {
-  const std::string sep = "\xC0\x80";
   std::string groups;
-  if (options.statusIcon != 0) groups += sep + "47" + sep + std::to_string(options.statusIcon);
-  if (options.headphonesIcon != 0) {
-    groups += sep + "184" + sep + "YSTATUS=2\tu\t0\ts\t0\tp\t1\tm\t59\td\t0" + sep + "187" + sep + "2";
-  }
+  if (options.statusIcon != 0) groups += kSep + "47" + kSep + std::to_string(options.statusIcon);
+  if (options.headphonesIcon != 0)
+    groups += kSep + "184" + kSep + "YSTATUS=2\tu\t0\ts\t0\tp\t1\tm\t59\td\t0" + kSep + "187" + kSep + "2";
   return groups;
+}
+
+// The text may not hold the separator pair: a character that would complete
+// one, with itself or with the byte before it, becomes '?'.
+std::string WithoutSeparators(unsigned codePage, const std::string& text) {
+  std::string out;
+  std::vector<size_t> starts = ref::Starts(codePage, text);
+  for (size_t i = 0; i + 1 < starts.size(); ++i) {
+    std::string character = text.substr(starts[i], starts[i + 1] - starts[i]);
+    std::string joined = (out.empty() ? "" : out.substr(out.size() - 1)) + character;
+    out += joined.find(kSep) != std::string::npos ? "?" : character;
+  }
+  return out;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 4) return 0;
-  SetModelCodePage((data[0] & 1) != 0 ? 932 : 1252);
-  RecordOptions options = {data[1], data[2], data[3]};
-  std::string text(reinterpret_cast<const char*>(data + 4), size - 4);
-  text = text.c_str();  // up to the first zero byte
+  ref::Input input(data, size);
+  const uint8_t mode = input.Byte();
+  const unsigned codePage = ref::PickCodePage(mode);
+  SetModelCodePage(codePage);
+  RecordOptions options = {};
+  options.utf8Text = input.Byte();
+  options.statusIcon = input.Byte();
+  options.headphonesIcon = input.Byte();
+  options.textEncoding = mode >= 0x80 ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
+  const uint8_t sizeByte = input.Byte();
+  const size_t recordSize = sizeByte == 0 ? kStatusRecordSize : sizeByte - 1u;
+  std::string text;
+  input.Text(&text);
+  if (options.textEncoding == TextEncoding::kUtf8) text = ref::WholeUtf8(text);
 
   // Exactly the record's size on the heap, so ASan sees any write past it.
-  char* record = static_cast<char*>(malloc(kStatusRecordSize));
-  int length = BuildStatusRecord(text.c_str(), options, record, kStatusRecordSize);
-  std::string groups = Groups(options);
-  if (length < 0) {
-    Check(record[0] == '\0');
+  char* record = static_cast<char*>(malloc(recordSize));
+  const int length = BuildStatusRecord(text.c_str(), options, record, recordSize);
+  const std::string groups = Groups(options);
+  if (groups.size() + 1 > recordSize) {
+    ref::Check(length == -1 && (recordSize == 0 || record[0] == '\0'));
     free(record);
     return 0;
   }
-  Check(static_cast<size_t>(length) < kStatusRecordSize);
-  Check(record[length] == '\0');
-  Check(static_cast<size_t>(length) >= groups.size());
-  Check(memcmp(record + length - groups.size(), groups.data(), groups.size()) == 0);
-
-  // The text part is a prefix of the whole text in the record's encoding.
-  size_t textLength = static_cast<size_t>(length) - groups.size();
-  std::string whole = text;
-  if (options.utf8Text != 0) {
-    std::string converted(4 * text.size() + 1, '\0');
-    int convertedLength = AnsiToUtf8(text.c_str(), &converted[0], converted.size());
-    Check(convertedLength >= 0);
-    whole = converted.substr(0, static_cast<size_t>(convertedLength));
+  const size_t budget = recordSize - 1 - groups.size();
+  std::string expected;
+  if (options.textEncoding == TextEncoding::kUtf8) {
+    expected = ref::Fit(ref::kUtf8, text, budget);
+  } else if (options.utf8Text != 0) {
+    expected = ref::Fit(ref::kUtf8, ref::AnsiToUtf8(codePage, text), budget);
+  } else {
+    expected = WithoutSeparators(codePage, ref::Fit(codePage, text, budget));
   }
-  Check(textLength <= whole.size());
-  Check(memcmp(record, whole.data(), textLength) == 0);
-  // A shortened text was cut no earlier than one character before the bound.
-  size_t budget = kStatusRecordSize - 1 - groups.size();
-  if (textLength < whole.size()) Check(textLength + (options.utf8Text != 0 ? 3 : 1) >= budget);
+  expected += groups;
+  ref::Check(length == static_cast<int>(expected.size()));
+  ref::Check(std::string(record, expected.size() + 1) == expected + '\0');
   free(record);
   return 0;
 }

@@ -1,132 +1,209 @@
-// Arbitrary host answers into the tick: titles of any bytes and length (or
-// none), wide titles of any UTF-16 units (or none), any numbers with any high
-// bits, over several ticks, with or without a mark. Every field stays inside
-// its buffer, the bar is 0 or 12 characters with its marker inside, the
-// expansion stays within 1023 bytes and the last text offered within 259; a
-// composition in UTF-8 stays well-formed UTF-8 through every cut, and a mark
-// always ends the text offered.
+// Ticks of the composer against a reference host and composer: every track
+// field (position + 1, the length text, the bitrate from 126/1, the sample
+// rate from 126/0, the list length, the title split, the bar's cell), the
+// title and its cut, the expansion, the cut of the last text offered with the
+// mark after it, and whether the text is offered. The host's answers, the
+// template, the mark and forgetting the last text change between ticks, in
+// each modelled code page, with titles asked as ANSI or as wide text.
 //
-// Input: consumed by FuzzedDataProvider: the code page model, the tick count,
-// wide titles or not, the mark, the template, then each answer as the ticks
-// ask for it.
-#include <fuzzer/FuzzedDataProvider.h>
+// Input: byte 0 the code page (its value mod 3: 1252, 932, 936), titles asked
+// as wide text from 0x80; byte 1 the high 32 bits of every numeric answer;
+// the template, to a zero byte; then the ticks. A tick: a control byte (bits
+// 0-1 the ANSI title: keep, new, null, the non-address 1; bits 2-3 the wide
+// title: keep, new, 0, 1; bits 4-5 the mark: none, " (paused)", " (stopped)",
+// none; bit 6 forget the last text first; bit 7 a new template), six 32-bit
+// little-endian numbers (playlist position, length in s, position in ms,
+// sample rate, bitrate, list length), then as the control byte asks the new
+// ANSI title (to a zero byte), the new wide title (UTF-16LE, to a zero unit)
+// and the new template (to a zero byte; an empty one is null).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
 
-#include "composer/expand_template.h"
 #include "composer/status_composer.h"
-#include "platform/text.h"
 #include "platform/text_portable.h"
+#include "reference.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) abort();
+using ref::Check;
+
+// The host: what it answers for this tick.
+struct Host {
+  int32_t numbers[6];  // position, length, position in ms, sample rate, bitrate, list length
+  intptr_t highBits;
+  intptr_t title;      // request 212: an address, or a value below any address
+  intptr_t wideTitle;  // request 213
+  bool wide;           // asked only with wide titles on
+} g_host;
+
+intptr_t Number(int i) { return static_cast<intptr_t>(g_host.numbers[i]) + g_host.highBits; }
+
+// Only the requests the composer needs, the titles for the current entry.
+intptr_t HostQuery(intptr_t wParam, intptr_t request) {
+  switch (request) {
+    case kRequestPlaylistPosition: return Number(0);
+    case kRequestEntryTitle: Check(wParam == g_host.numbers[0]); return g_host.title;
+    case kRequestEntryWideTitle: Check(g_host.wide && wParam == g_host.numbers[0]); return g_host.wideTitle;
+    case kRequestPlaybackTime: Check(wParam == 0 || wParam == 1); return Number(wParam == 1 ? 1 : 2);
+    case kRequestStreamInfo: Check(wParam == 0 || wParam == 1); return Number(wParam == 1 ? 4 : 3);
+    case kRequestPlaylistLength: return Number(5);
+    default: Check(false); return 0;
+  }
 }
 
-FuzzedDataProvider* g_data = nullptr;
-std::string g_title;
-std::u16string g_wideTitle;
+// What the composer should hold after each tick.
+struct Model {
+  unsigned titleEncoding;  // a code page, or ref::kUtf8
+  std::string lastTitle;
+  bool hasTitlePart = false;
+  std::string values[8];   // $A $T $I $D $B $S $L $P
+  unsigned offeredEncoding;
+  std::string lastOffered;
+};
 
-// The host: a title, no title (null), a wide title or none (1: a host that
-// does not know the request), or a number whose low 32 bits count.
-intptr_t FuzzQuery(intptr_t, intptr_t request) {
-  if (request == kRequestEntryTitle) {
-    if (g_data->ConsumeBool()) return 0;
-    g_title = g_data->ConsumeRandomLengthString(700);
-    return reinterpret_cast<intptr_t>(g_title.c_str());
+// One tick of the model; returns whether a text is offered.
+bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16string* wideTitle,
+               const std::string* format, const std::string& mark, Model* model) {
+  const int32_t* n = g_host.numbers;
+  unsigned encoding = codePage;
+  std::string title = static_cast<uintptr_t>(g_host.title) >= kLowestAddress ? ansiTitle : "";
+  if (wideTitle != nullptr && static_cast<uintptr_t>(g_host.wideTitle) >= kLowestAddress) {
+    encoding = ref::kUtf8;
+    title = ref::Utf16ToUtf8(*wideTitle, 4 * kTitleSize - 1);
   }
-  if (request == kRequestEntryWideTitle) {
-    if (g_data->ConsumeBool()) return 1;
-    g_wideTitle.clear();
-    for (size_t n = g_data->ConsumeIntegralInRange<size_t>(0, 400); n > 0; --n) {
-      char16_t unit = g_data->ConsumeIntegralInRange<char16_t>(1, 0xFFFF);
-      g_wideTitle += unit;
-    }
-    return reinterpret_cast<intptr_t>(g_wideTitle.c_str());
+  if (title.find("Prebuffering : ") != std::string::npos || title.find("[Buffer: ") != std::string::npos)
+    title = "[Buffering...]";
+  title = ref::Fit(encoding, title, kTitleSize - 1);
+  if (encoding != model->titleEncoding || title != model->lastTitle) {
+    model->titleEncoding = encoding;
+    model->lastTitle = title;
+    ref::Split split = ref::SplitTitle(title);
+    model->values[0] = split.artist;
+    model->values[1] = split.title;
+    model->hasTitlePart = split.hasTitle;
+    model->values[2] = ref::Printed("%lld", n[0] + 1LL);
+    model->values[3] = ref::LengthText(n[1]);
+    model->values[4] = ref::Printed("%lldkbps", n[4]);
+    model->values[5] = ref::Printed("%lldkHz", n[3]);
+    model->values[6] = ref::Printed("%lld", n[5]);
   }
-  return g_data->ConsumeIntegral<intptr_t>();
-}
+  model->values[7] = ref::Bar(n[1], n[2]);
 
-// Well-formed UTF-8 to the end: a lone lead byte at the end is a broken
-// character, not a whole one. Written apart from the cuts under test.
-bool IsWholeUtf8(const char* text) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    size_t size = *p < 0x80 ? 1 : *p >= 0xC2 && *p < 0xE0 ? 2 : *p >= 0xE0 && *p < 0xF0 ? 3 : *p >= 0xF0 && *p < 0xF5 ? 4 : 0;
-    if (size == 0) return false;
-    for (size_t k = 1; k < size; ++k)
-      if ((p[k] & 0xC0) != 0x80) return false;
-    p += size;
-  }
+  const std::string expanded = ref::Expand(encoding, format != nullptr ? *format : "", model->values);
+  const std::string text = ref::Fit(encoding, expanded, kLastTextSize - 1 - mark.size()) + mark;
+  if (encoding == model->offeredEncoding && text == model->lastOffered) return false;
+  model->offeredEncoding = encoding;
+  model->lastOffered = text;
   return true;
 }
 
-bool EndsWithin(const char* text, size_t size) { return memchr(text, '\0', size) != nullptr; }
+bool Holds(const char* text, size_t size, const std::string& expected) {
+  return strnlen(text, size) < size && text == expected;
+}
 
-void CheckFields(const TrackFields& fields) {
-  Check(EndsWithin(fields.songText, kTitleSize));
-  Check(EndsWithin(fields.lastTitle, kTitleSize));
+void CheckFields(const TrackFields& fields, const Model& model) {
+  Check((fields.encoding == TextEncoding::kUtf8) == (model.titleEncoding == ref::kUtf8));
+  Check(Holds(fields.lastTitle, kTitleSize, model.lastTitle));
+  Check(Holds(fields.songText, kTitleSize, model.values[0]));
+  Check((fields.titlePart != nullptr) == model.hasTitlePart);
   if (fields.titlePart != nullptr) {
     Check(fields.titlePart >= fields.songText && fields.titlePart < fields.songText + kTitleSize);
+    Check(Holds(fields.titlePart, fields.songText + kTitleSize - fields.titlePart, model.values[1]));
   }
-  for (const char* number : {fields.positionText, fields.lengthText, fields.bitrateText, fields.sampleRateText,
-                             fields.listLengthText}) {
-    Check(EndsWithin(number, kNumberTextSize));
-  }
-  size_t barLength = strnlen(fields.progressText, kProgressTextSize);
-  Check(barLength == 0 || barLength == 12);
-  if (barLength == 12) {
-    Check(fields.progressText[0] == '[');
-    int markers = 0;
-    for (size_t i = 1; i < 12; ++i) markers += fields.progressText[i] == '|';
-    Check(markers == 1);
-  }
+  const char* numbers[5] = {fields.positionText, fields.lengthText, fields.bitrateText, fields.sampleRateText,
+                            fields.listLengthText};
+  for (int i = 0; i < 5; ++i) Check(Holds(numbers[i], kNumberTextSize, model.values[2 + i]));
+  Check(Holds(fields.progressText, kProgressTextSize, model.values[7]));
+}
+
+// An exact-size heap copy, so ASan sees a read past the host's text.
+template <typename Text>
+void* Copy(const Text& text) {
+  size_t bytes = (text.size() + 1) * sizeof text[0];
+  void* copy = malloc(bytes);
+  memcpy(copy, text.c_str(), bytes);
+  return copy;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FuzzedDataProvider provider(data, size);
-  g_data = &provider;
-  SetModelCodePage(provider.ConsumeBool() ? 932 : 1252);
-  int ticks = provider.ConsumeIntegralInRange(1, 6);
-  bool wide = provider.ConsumeBool();
-  const char* mark = provider.ConsumeBool() ? " (paused)" : nullptr;
-  std::string format = provider.ConsumeRandomLengthString(600);
-  // The template as the plug-in keeps it for UTF-8 ticks: converted from ANSI.
-  std::string utf8Format(3 * format.size() + 1, '\0');
-  if (AnsiToUtf8(format.c_str(), &utf8Format[0], utf8Format.size()) < 0) utf8Format[0] = '\0';
+  ref::Input input(data, size);
+  const uint8_t mode = input.Byte();
+  const unsigned codePage = ref::PickCodePage(mode);
+  const bool wide = mode >= 0x80;
+  SetModelCodePage(codePage);
+  g_host = {};
+  g_host.wide = wide;
+  g_host.highBits = static_cast<intptr_t>(uint64_t{input.Byte()} << 32);
+  std::string format;
+  input.Text(&format);
+  bool nullFormat = false;
 
   StatusComposer* composer = static_cast<StatusComposer*>(calloc(1, sizeof(StatusComposer)));
-  for (int i = 0; i < ticks; ++i) {
-    RefreshTrackFields(FuzzQuery, wide, &composer->fields);
-    const bool inUtf8 = composer->fields.encoding == TextEncoding::kUtf8;
-    const char* tickFormat = inUtf8 ? utf8Format.c_str() : format.c_str();
-    const char* offered = ComposeStatus(tickFormat, mark, composer);
-    CheckFields(composer->fields);
-    Check(EndsWithin(composer->lastTextOffered, kLastTextSize));
-    Check(offered == nullptr || offered == composer->lastTextOffered);
-    if (offered != nullptr && mark != nullptr) {
-      size_t length = strlen(offered);
-      Check(length >= strlen(mark) && strcmp(offered + length - strlen(mark), mark) == 0);
+  Model model;
+  model.titleEncoding = model.offeredEncoding = codePage;
+  std::string ansiTitle;
+  std::u16string wideTitle;
+  void* ansiCopy = nullptr;
+  void* wideCopy = nullptr;
+  g_host.wideTitle = 1;
+  static const char* const kMarks[4] = {"", " (paused)", " (stopped)", ""};
+
+  for (int tick = 0; tick < 16 && input.Left() > 0; ++tick) {
+    const uint8_t control = input.Byte();
+    for (int32_t& number : g_host.numbers) number = input.Int32();
+    switch (control & 3) {
+      case 1:
+        input.Text(&ansiTitle);
+        free(ansiCopy);
+        ansiCopy = Copy(ansiTitle);
+        g_host.title = reinterpret_cast<intptr_t>(ansiCopy);
+        break;
+      case 2: g_host.title = 0; break;
+      case 3: g_host.title = 1; break;
+      default: break;
+    }
+    switch (control >> 2 & 3) {
+      case 1:
+        wideTitle = input.Utf16();
+        free(wideCopy);
+        wideCopy = Copy(wideTitle);
+        g_host.wideTitle = reinterpret_cast<intptr_t>(wideCopy);
+        break;
+      case 2: g_host.wideTitle = 0; break;
+      case 3: g_host.wideTitle = 1; break;
+      default: break;
+    }
+    if (control & 0x80) {
+      input.Text(&format);
+      nullFormat = format.empty();
+    }
+    const std::string mark = kMarks[control >> 4 & 3];
+    if (control & 0x40) {
+      ForgetLastTextOffered(composer);
+      model.lastOffered.clear();
     }
 
-    ExpansionBuffer* work = static_cast<ExpansionBuffer*>(malloc(sizeof(ExpansionBuffer)));
-    const char* expanded = ExpandTemplate(tickFormat, composer->fields, work);
-    Check(expanded == work->halves[0]);
-    Check(EndsWithin(expanded, kExpansionHalfSize));
-    if (inUtf8) {
-      Check(IsWholeUtf8(composer->fields.lastTitle));
-      Check(IsWholeUtf8(expanded));
-      if (offered != nullptr) Check(IsWholeUtf8(offered));
-    }
-    free(work);
+    // The template as the plug-in keeps it for each encoding.
+    const std::string utf8Format = ref::AnsiToUtf8(codePage, format);
+    RefreshTrackFields(HostQuery, wide, &composer->fields);
+    const bool inUtf8 = composer->fields.encoding == TextEncoding::kUtf8;
+    const char* tickFormat = nullFormat ? nullptr : inUtf8 ? utf8Format.c_str() : format.c_str();
+    const char* offered = ComposeStatus(tickFormat, mark.empty() ? nullptr : mark.c_str(), composer);
+
+    const std::string& modelFormat = inUtf8 ? utf8Format : format;
+    bool expectOffered =
+        ModelTick(codePage, ansiTitle, wide ? &wideTitle : nullptr, nullFormat ? nullptr : &modelFormat, mark, &model);
+    CheckFields(composer->fields, model);
+    Check(offered == (expectOffered ? composer->lastTextOffered : nullptr));
+    Check(Holds(composer->lastTextOffered, kLastTextSize, model.lastOffered));
   }
+  free(ansiCopy);
+  free(wideCopy);
   free(composer);
-  g_data = nullptr;
   return 0;
 }

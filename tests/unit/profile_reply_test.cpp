@@ -64,7 +64,7 @@ TEST_F(ProfileReplyTest, TrailBytesAreNotSeparatorsOrBackslashes) {
   char name[100];
   EXPECT_TRUE(ParseProfileReply("a\x04\x95\x5C\x04", name, sizeof name));
   EXPECT_STREQ("\x95\x5C", name);
-  EXPECT_TRUE(ParseProfileReply("a\x04x\x81\x04y\x04", name, sizeof name));
+  EXPECT_TRUE(ParseProfileReply("\x81\x04" "a\x04x\x81\x04y\x04", name, sizeof name));
   EXPECT_STREQ("x\x81\x04y", name);
 }
 

@@ -90,7 +90,7 @@ TEST_F(TrackFieldsTest, DrawsTheBarInsideItsTwelveCharacters) {
   const BarCase cases[] = {
       {245, 61000, "[--|-------]"},
       {245, 0, "[|---------]"},
-      {245, 999, "[|---------]"},     // whole seconds first
+      {7, 6999, "[--------|-]"},      // whole seconds first: 6 s gives cell 8, 6.999 s would give 9
       {245, 245000, "[----------|"},  // cell 10 takes the closing bracket
       {245, 269000, "[----------|"},  // just under 1.1 times the length
       {245, 269500, "[----------|"},
