@@ -33,9 +33,10 @@ static void CheckFlag(HWND dialog, int control, BYTE flag) {
 }
 
 // Fills a drop-down list with names and selects one.
-static void FillList(HWND dialog, int control, const char* const* names, size_t count, uint8_t selected) {
+template <size_t count>
+static void FillList(HWND dialog, int control, const char* const (&names)[count], uint8_t selected) {
   HWND list = GetDlgItem(dialog, control);
-  for (size_t i = 0; i < count; ++i) SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(names[i]));
+  for (const char* name : names) SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   SendMessageA(list, CB_SETCURSEL, selected, 0);
 }
 
@@ -50,7 +51,7 @@ static void OnOpening(HWND dialog, ConfigDialogSession* session) {
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(session));
   session->dialog = dialog;
   const PluginSettings& settings = *session->shown;
-  FillList(dialog, IDC_STATUS_ICON, kStatusIconNames, 3, settings.statusIcon);
+  FillList(dialog, IDC_STATUS_ICON, kStatusIconNames, settings.statusIcon);
   SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, EM_LIMITTEXT, kStatusFormatLimit, 0);
   SendDlgItemMessageA(dialog, IDC_INTERVAL, EM_LIMITTEXT, kIntervalDigitsLimit, 0);
   SetDlgItemTextA(dialog, IDC_STATUS_FORMAT, settings.statusFormat != nullptr ? settings.statusFormat : "");
@@ -60,7 +61,7 @@ static void OnOpening(HWND dialog, ConfigDialogSession* session) {
   CheckFlag(dialog, IDC_UTF8, settings.utf8Text);
   SetWindowTextA(dialog, kDialogCaption);
   SetDlgItemTextA(dialog, IDC_LEGEND, kPlaceholderLegend);
-  FillList(dialog, IDC_WHEN_NOT_PLAYING, kWhenNotPlayingNames, 3, settings.whenNotPlaying);
+  FillList(dialog, IDC_WHEN_NOT_PLAYING, kWhenNotPlayingNames, settings.whenNotPlaying);
 }
 
 // The template's text as a new heap text, or null when it cannot be allocated.
