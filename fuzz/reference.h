@@ -125,13 +125,45 @@ inline size_t Find(unsigned encoding, const std::string& text, const std::string
   return std::string::npos;
 }
 
-// The eight placeholders in the order they are replaced; each step replaces
-// the first occurrence in the text so far and keeps at most 1023 bytes.
-inline std::string Expand(unsigned encoding, const std::string& format, const std::string values[8]) {
-  static const char kOrder[] = "ATIDBSLP";
-  std::string text = Fit(encoding, format, 1023);
-  for (int i = 0; i < 8; ++i) {
-    size_t at = Find(encoding, text, std::string("$") + kOrder[i]);
+// Sections: each "$(" (where a character starts) pairs with the next "$)"
+// after it; the pair and what lies between go when a placeholder there has an
+// empty value, and only the pair goes otherwise. Unpaired markers stay.
+inline std::string SettleSections(unsigned encoding, const std::string& format, const std::string values[12]) {
+  static const std::string kLetters = "ATIDBSLPRYGN";
+  const std::vector<size_t> starts = Starts(encoding, format);
+  std::string out;
+  size_t copied = 0;
+  for (size_t i = 0; i < starts.size(); ++i) {
+    size_t open = starts[i];
+    if (open < copied || format.compare(open, 2, "$(") != 0) continue;
+    size_t close = std::string::npos;
+    bool filled = true;
+    for (size_t k = i + 1; k < starts.size() && close == std::string::npos; ++k) {
+      size_t at = starts[k];
+      if (at < open + 2) continue;
+      if (format.compare(at, 2, "$)") == 0) close = at;
+      else if (format[at] == '$' && at + 1 < format.size() && kLetters.find(format[at + 1]) != std::string::npos &&
+               values[kLetters.find(format[at + 1])].empty())
+        filled = false;
+    }
+    if (close == std::string::npos) break;
+    out += format.substr(copied, open - copied);
+    if (filled) out += format.substr(open + 2, close - open - 2);
+    copied = close + 2;
+  }
+  return out + format.substr(copied);
+}
+
+// The twelve placeholders in the order they are replaced (a tag's only when
+// the template names it); each step replaces the first occurrence in the
+// text so far and keeps at most 1023 bytes.
+inline std::string Expand(unsigned encoding, const std::string& format, const std::string values[12]) {
+  static const char kOrder[] = "ATIDBSLPRYGN";
+  std::string text = Fit(encoding, SettleSections(encoding, format, values), 1023);
+  for (int i = 0; i < 12; ++i) {
+    const std::string token = std::string("$") + kOrder[i];
+    if (i >= 8 && Find(encoding, format, token) == std::string::npos) continue;
+    size_t at = Find(encoding, text, token);
     if (at != std::string::npos) text = text.substr(0, at) + values[i] + text.substr(at + 2);
     text = Fit(encoding, text, 1023);
   }

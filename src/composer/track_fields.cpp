@@ -1,4 +1,4 @@
-// The eight placeholder texts, refreshed from the host's answers each tick.
+// The placeholder texts, refreshed from the host's answers each tick.
 #include "composer/track_fields.h"
 
 #include <string.h>
@@ -110,12 +110,13 @@ static void DrawProgressBar(int32_t lengthSeconds, int32_t positionMs, char* out
   out[cell + 1] = '|';
 }
 
-void RefreshTrackFields(HostQueryFn query, bool wideTitle, TrackFields* fields) {
+void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, TrackFields* fields) {
   int32_t position = AskNumber(query, 0, kRequestPlaylistPosition);
   char title[kTitleSize];
   TextEncoding encoding = AskTitle(query, position, wideTitle, title);
 
-  if (encoding != fields->encoding || !TextEqualsIn(encoding, title, fields->lastTitle)) {
+  const bool titleChanged = encoding != fields->encoding || !TextEqualsIn(encoding, title, fields->lastTitle);
+  if (titleChanged) {
     fields->encoding = encoding;
     FormatNumber(static_cast<int64_t>(position) + 1, "", fields->positionText);
     memcpy(fields->songText, title, sizeof title);
@@ -126,6 +127,14 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, TrackFields* fields) 
     FormatNumber(AskNumber(query, 0, kRequestStreamInfo), "kHz", fields->sampleRateText);
     FormatNumber(AskNumber(query, 0, kRequestPlaylistLength), "", fields->listLengthText);
   }
+
+  // Two entries may share a title and not their tags.
+  if (titleChanged || position != fields->tagsPosition) {
+    fields->tagsKnown = 0;
+    fields->tagsPosition = position;
+  }
+  const uint8_t unknownTags = tags & ~fields->tagsKnown;
+  if (unknownTags != 0) RefreshTrackTags(query, position, unknownTags, fields);
 
   int32_t lengthSeconds = AskNumber(query, 1, kRequestPlaybackTime);
   if (lengthSeconds < 1) {
