@@ -292,6 +292,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (control & 0x80) {
       input.Text(&format);
       nullFormat = format.empty();
+      RecomposeNextTick(composer);  // as a Save does
     }
     if ((control & 0x30) == 0x30) {
       g_host.knows = input.Byte();

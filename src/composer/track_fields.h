@@ -69,6 +69,7 @@ struct TrackFields {
   char tagTexts[kTagCount][kTagSize];  // $R album, $Y year, $G genre, $N track number; empty when unknown
   uint8_t tagsKnown;                   // TagBits asked for the current entry
   int32_t tagsPosition;                // the playlist position the tags belong to
+  bool changed;                        // a refresh changed a text since the composer last looked
 };
 
 // An answer below this is no address: a host that does not know a request

@@ -71,6 +71,7 @@ static void TakeAnsiTag(const char* tag, TextEncoding encoding, char* out) {
 // again in ANSI. The ANSI file name is asked for only when needed.
 void RefreshTrackTags(HostQueryFn query, int32_t position, uint8_t tags, TrackFields* fields) {
   fields->tagsKnown |= tags;
+  fields->changed = true;
   for (int i = 0; i < kTagCount; ++i)
     if (tags & (1 << i)) fields->tagTexts[i][0] = '\0';
 

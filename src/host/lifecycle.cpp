@@ -74,6 +74,7 @@ static void ConvertTemplateToUtf8() {
   memcpy(g_running.utf8Format, converted, fit);
   g_running.utf8Format[fit] = '\0';
   g_running.tagTokens = TagTokensIn(TextEncoding::kAnsi, format) | TagTokensIn(TextEncoding::kUtf8, g_running.utf8Format);
+  RecomposeNextTick(&g_running.composer);
 }
 
 // No timer, and the link says goodbye (after the tick that is handing it a
