@@ -39,6 +39,7 @@ struct QueryRecord {
   intptr_t wParam;
   intptr_t request;  // lParam
   intptr_t result;
+  std::string tag;   // the tag a file-tag request (290, 3026) named
 };
 
 // The player's clock: set by the caller (tests), or running at a speed
@@ -119,6 +120,8 @@ class StandInPlayer {
   bool FindOverride(intptr_t request, intptr_t* result) const;
   intptr_t RealAnswer(intptr_t wParam, intptr_t request, const PlaybackState& state);
   intptr_t TitleAnswer(intptr_t request, const std::string& title);
+  intptr_t FileNameAnswer(intptr_t request, const std::string& fileName);
+  intptr_t FileTagAnswer(intptr_t request, intptr_t argument) const;
   void PrintQuery(const QueryRecord& query, bool overridden) const;
   void Paint();
 
@@ -134,6 +137,9 @@ class StandInPlayer {
   // until the next query of either.
   std::string titleAnswer;
   std::wstring wideTitleAnswer;
+  // The file names answered to 211 (ANSI) and 214 (UTF-16), likewise.
+  std::string fileNameAnswer;
+  std::wstring wideFileNameAnswer;
   std::string settingsDirectory;
   struct AnswerOverride {
     intptr_t request;
