@@ -125,33 +125,28 @@ inline size_t Find(unsigned encoding, const std::string& text, const std::string
   return std::string::npos;
 }
 
-// Sections: each "$(" (where a character starts) pairs with the next "$)"
-// after it; the pair and what lies between go when a placeholder there has an
-// empty value, and only the pair goes otherwise. Unpaired markers stay.
+// Sections, read character by character: "$(" opens one, the next "$)"
+// closes it; it stays without the pair when no placeholder in it has an empty
+// value, and goes whole otherwise. An unclosed "$(" stays as typed.
 inline std::string SettleSections(unsigned encoding, const std::string& format, const std::string values[12]) {
   static const std::string kLetters = "ATIDBSLPRYGN";
   const std::vector<size_t> starts = Starts(encoding, format);
-  std::string out;
-  size_t copied = 0;
-  for (size_t i = 0; i < starts.size(); ++i) {
-    size_t open = starts[i];
-    if (open < copied || format.compare(open, 2, "$(") != 0) continue;
-    size_t close = std::string::npos;
-    bool filled = true;
-    for (size_t k = i + 1; k < starts.size() && close == std::string::npos; ++k) {
-      size_t at = starts[k];
-      if (at < open + 2) continue;
-      if (format.compare(at, 2, "$)") == 0) close = at;
-      else if (format[at] == '$' && at + 1 < format.size() && kLetters.find(format[at + 1]) != std::string::npos &&
-               values[kLetters.find(format[at + 1])].empty())
-        filled = false;
+  std::string out, section;
+  bool open = false, filled = true;
+  for (size_t k = 0; k + 1 < starts.size(); ++k) {
+    const std::string two = format.substr(starts[k], 2), character = format.substr(starts[k], starts[k + 1] - starts[k]);
+    if (two == (open ? "$)" : "$(")) {
+      if (open && filled) out += section;
+      open = !open, filled = true, section.clear(), ++k;
+    } else if (open) {
+      size_t letter = two[0] == '$' && two.size() == 2 ? kLetters.find(two[1]) : std::string::npos;
+      if (letter != std::string::npos && values[letter].empty()) filled = false;
+      section += character;
+    } else {
+      out += character;
     }
-    if (close == std::string::npos) break;
-    out += format.substr(copied, open - copied);
-    if (filled) out += format.substr(open + 2, close - open - 2);
-    copied = close + 2;
   }
-  return out + format.substr(copied);
+  return open ? out + "$(" + section : out;
 }
 
 // The twelve placeholders in the order they are replaced (a tag's only when
