@@ -115,7 +115,7 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, TrackFields* fields) 
   char title[kTitleSize];
   TextEncoding encoding = AskTitle(query, position, wideTitle, title);
 
-  if (encoding != fields->encoding || !TextEqualsIn(encoding, title, fields->lastTitle)) {
+  if (encoding != fields->encoding || !SameText(title, fields->lastTitle)) {
     fields->encoding = encoding;
     FormatNumber(static_cast<int64_t>(position) + 1, "", fields->positionText);
     memcpy(fields->songText, title, sizeof title);

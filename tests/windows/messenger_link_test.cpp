@@ -292,25 +292,29 @@ TEST_F(MessengerLinkTest, AutomationObjectsAreReleased) {
 }
 
 // A restarted messenger is found again; the profile is cached while it stays
-// the same and replaced when it changes.
+// the same and replaced when it changes, even to a name that the user's
+// language rules would call equal ("Straße" and "Strasse").
 TEST_F(MessengerLinkTest, RestartedMessengerAndChangedProfile) {
-  StartMessenger(MessengerOptions());
+  const bool western = GetACP() == 1252;
+  MessengerOptions one;
+  one.profile = western ? "Stra\xDF" "e" : "someone";
+  StartMessenger(one);
   link.reset(new MessengerLink());
   const char* first = link->QueryProfile();
   ASSERT_NE(nullptr, first);
-  EXPECT_STREQ("someone", first);
+  EXPECT_EQ(one.profile, first);
   EXPECT_EQ(first, link->QueryProfile()) << "an unchanged name keeps the cached text";
 
   ASSERT_TRUE(messenger.Stop());
   MessengerOptions other;
-  other.profile = "other";
+  other.profile = western ? "Strasse" : "other";
   StartMessenger(other);
   link->PublishStatus("A - B", kDefaults);
   EXPECT_EQ(std::vector<std::string>{RecordLine("A - B", 0, true)}, Records(messenger.Lines()))
       << messenger.LogText();
   const char* second = link->QueryProfile();
   ASSERT_NE(nullptr, second);
-  EXPECT_STREQ("other", second);
+  EXPECT_EQ(other.profile, second);
 }
 
 TEST_F(MessengerLinkTest, NonAsciiProfileNameAddressesItsKey) {
