@@ -99,6 +99,28 @@ TEST_F(EndToEnd, BufferingStreamAndTrackChanges) {
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
+// The tick tells the record where its " (paused)" mark starts: the mark ends
+// the published text whole after a long title's conversion to UTF-8.
+TEST_F(EndToEnd, TheMarkSurvivesALongTitle) {
+  harness::WriteSettingsFile(harness::SettingsBytes("$A", 1, 2, 1, 0, 1) + '\x01');
+  ASSERT_NO_FATAL_FAILURE(StartMessenger());
+  std::string e;
+  for (int i = 0; i < 150; ++i) e += "\xC3\xA9";
+  standin::PlayerScript script;
+  std::string error;
+  ASSERT_TRUE(standin::ParsePlayerScript("entry 245 192 44 " + e + "\nat 0 play 0\nat 10000 pause\n", &script, &error));
+  PluginHost host(script);
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  ASSERT_EQ(0, host.Start());
+  const int playing = NextRecord(messenger, 0);
+  ASSERT_GE(playing, 0) << messenger.LogText();
+  host.Player().Clock().Set(10000);
+  const int paused = NextRecord(messenger, playing + 1);
+  ASSERT_GE(paused, 0) << messenger.LogText();
+  EXPECT_EQ(RecordLine(e.substr(0, (247 - 9) / 2 * 2) + " (paused)", 2, true), messenger.Lines()[paused]);
+  host.Stop();
+}
+
 // What a tick asks the host and what reaches the record: by default exactly
 // the ANSI title's queries; with the UTF-8 option the wide title, whole in any
 // script; and with a host that does not know the wide-title request (it

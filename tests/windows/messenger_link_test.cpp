@@ -19,6 +19,13 @@ RecordOptions Settings(uint8_t statusIcon, uint8_t headphonesIcon, uint8_t utf8T
 
 const RecordOptions kDefaults = Settings(0, 1, 0);
 
+// The text handed over ends with this mark.
+const std::string kPaused = " (paused)";
+RecordOptions Marked(RecordOptions options) {
+  options.markLength = kPaused.size();
+  return options;
+}
+
 std::vector<std::string> From(const std::vector<std::string>& lines, size_t from) {
   if (from >= lines.size()) return {};
   return std::vector<std::string>(lines.begin() + static_cast<ptrdiff_t>(from), lines.end());
@@ -108,6 +115,10 @@ TEST_F(MessengerLinkTest, ChangedTextArrivesByteExact) {
        RecordLine("Artist - Song (4:05) [--|-------]", 1, true)},
       {"an overlong text gives way to the groups", std::string(259, 'x'), Settings(2, 1, 0),
        RecordLine(std::string(300 - 1 - 52, 'x'), 2, true)},
+      {"a mark ends the text whole", std::string(300, 'x') + kPaused, Marked(Settings(0, 1, 0)),
+       RecordLine(std::string(254 - 9, 'x') + kPaused, 0, true)},
+      {"a mark ends the text whole, an icon too", std::string(300, 'x') + kPaused, Marked(Settings(2, 1, 0)),
+       RecordLine(std::string(247 - 9, 'x') + kPaused, 2, true)},
   };
   // A text composed in UTF-8 (from the host's wide title) goes in as it is.
   RecordOptions composedInUtf8 = Settings(0, 1, 1);
@@ -117,6 +128,10 @@ TEST_F(MessengerLinkTest, ChangedTextArrivesByteExact) {
   if (GetACP() == 1252) {
     cases.push_back({"UTF-8: e acute", "caf\xE9", Settings(0, 1, 1), RecordLine("caf\xC3\xA9", 0, true)});
     cases.push_back({"ANSI: e acute stays one byte", "caf\xE9", Settings(0, 0, 0), RecordLine("caf\xE9", 0, false)});
+    std::string e;
+    for (int i = 0; i < (254 - 9) / 2; ++i) e += "\xC3\xA9";
+    cases.push_back({"a mark ends the text whole after its conversion to UTF-8", std::string(150, '\xE9') + kPaused,
+                     Marked(Settings(0, 1, 1)), RecordLine(e + kPaused, 0, true)});
   } else {
     printf("skipping the e acute cases: GetACP() is %u, not 1252\n", GetACP());
   }
