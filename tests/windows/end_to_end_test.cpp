@@ -124,12 +124,12 @@ TEST_F(EndToEnd, TheMarkSurvivesALongTitle) {
 // What a tick asks the host and what reaches the record: by default exactly
 // the ANSI title's queries; with the UTF-8 option the wide title, whole in any
 // script; and with a host that does not know the wide-title request (it
-// answers 1), the ANSI title after all, published as the UTF-8 option always
-// did.
+// answers 1, or any value below an address), the ANSI title after all,
+// published as the UTF-8 option always did.
 struct TitleCase {
   const char* name;
   int utf8;
-  bool hostKnowsWideTitles;
+  intptr_t wideTitleAnswer;  // 0: the host's real one
   bool needsWesternCodePage;
   const char* title;       // UTF-8, as the player's playlist holds it
   const char* firstTicks;  // the requests of the first two ticks
@@ -146,7 +146,7 @@ TEST_P(EndToEndTitles, QueriesAndRecord) {
   PluginHost host(harness::OneTrack(c.title, 245, 61000));
   std::string error;
   ASSERT_TRUE(host.Ok(&error)) << error;
-  if (!c.hostKnowsWideTitles) host.Player().SetAnswerOverride(213, 1);
+  if (c.wideTitleAnswer != 0) host.Player().SetAnswerOverride(213, c.wideTitleAnswer);
   ASSERT_EQ(0, host.Start());
   const int at = NextRecord(messenger, 0);
   ASSERT_GE(at, 0) << messenger.LogText();
@@ -165,18 +165,22 @@ const char kFallbackTicks[] = "125 213 212 105/1 126/1 126 124 105/1 105 125 213
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, EndToEndTitles,
     ::testing::Values(
-        TitleCase{"Japanese", 1, true, false, "星野ミナト - 夜明けの駅", kWideTicks, "星野ミナト|夜明けの駅"},
-        TitleCase{"Cyrillic", 1, true, false, "Ирина Светлова - Тёплый ветер", kWideTicks,
+        TitleCase{"Japanese", 1, 0, false, "星野ミナト - 夜明けの駅", kWideTicks, "星野ミナト|夜明けの駅"},
+        TitleCase{"Cyrillic", 1, 0, false, "Ирина Светлова - Тёплый ветер", kWideTicks,
                   "Ирина Светлова|Тёплый ветер"},
-        TitleCase{"HostWithoutWideTitles", 1, false, true, "Beyoncé - Déjà Vu", kFallbackTicks, "Beyoncé|Déjà Vu"},
-        TitleCase{"OptionOff", 0, true, true, "Beyoncé - Déjà Vu", kAnsiTicks, "Beyonc\xE9|D\xE9j\xE0 Vu"}),
+        TitleCase{"HostWithoutWideTitles", 1, 1, true, "Beyoncé - Déjà Vu", kFallbackTicks, "Beyoncé|Déjà Vu"},
+        TitleCase{"HostAnsweringASmallNumber", 1, 0xFFFF, true, "Beyoncé - Déjà Vu", kFallbackTicks,
+                  "Beyoncé|Déjà Vu"},
+        TitleCase{"OptionOff", 0, 0, true, "Beyoncé - Déjà Vu", kAnsiTicks, "Beyonc\xE9|D\xE9j\xE0 Vu"}),
     [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
 
 // Paused and stopped, in each of the three modes: the status stays, is
 // marked, or is cleared with one closing command and comes back on resume.
+// A host whose play state is neither paused (3) nor stopped (0) is playing.
 struct PlaybackCase {
   const char* name;
   int whenNotPlaying;
+  intptr_t stateAnswer;  // 0: the player's own
   // The records ("r" + text) and closing commands ("376") after each step.
   std::vector<std::vector<std::string>> afterStep;
 };
@@ -201,6 +205,7 @@ TEST_P(EndToEndPlayback, PauseStopAndResume) {
       << error;
   PluginHost host(script);
   ASSERT_TRUE(host.Ok(&error)) << error;
+  if (c.stateAnswer != 0) host.Player().SetAnswerOverride(104, c.stateAnswer);
   ASSERT_EQ(0, host.Start());
 
   auto events = [&] {
@@ -232,19 +237,24 @@ TEST_P(EndToEndPlayback, PauseStopAndResume) {
 
 const char kCell2[] = "Some Artist [--|-------]";
 const char kCell0[] = "Some Artist [|---------]";
+const std::vector<std::vector<std::string>> kKeptSteps = {{kCell2}, {}, {}, {kCell0}, {kCell2}};
 
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, EndToEndPlayback,
     ::testing::Values(
-        PlaybackCase{"Keep", 0, {{kCell2}, {}, {}, {kCell0}, {kCell2}}},
+        PlaybackCase{"Keep", 0, 0, kKeptSteps},
+        PlaybackCase{"MarkWithStateTwo", 1, 2, kKeptSteps},
+        PlaybackCase{"MarkWithStateMinusOne", 1, -1, kKeptSteps},
+        PlaybackCase{"ClearWithStateSeven", 2, 7, kKeptSteps},
         PlaybackCase{"Mark",
                      1,
+                     0,
                      {{kCell2},
                       {std::string(kCell2) + " (paused)"},
                       {kCell2},
                       {std::string(kCell0) + " (stopped)"},
                       {kCell2}}},
-        PlaybackCase{"Clear", 2, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}}),
+        PlaybackCase{"Clear", 2, 0, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}}),
     [](const ::testing::TestParamInfo<PlaybackCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -147,15 +147,25 @@ TEST_F(MessengerLinkTest, ChangedTextArrivesByteExact) {
   }
 }
 
-TEST_F(MessengerLinkTest, BetaMessengerGetsCommand392) {
-  MessengerOptions options;
-  options.beta = true;
-  StartMessenger(options);
-  link.reset(new MessengerLink());
-  link->PublishStatus("A - B", kDefaults);
-  const std::vector<std::string> lines = messenger.Lines();
-  EXPECT_EQ(std::vector<std::string>{"command 392"}, Commands(lines)) << messenger.LogText();
-  EXPECT_EQ(std::vector<std::string>{RecordLine("A - B", 0, true)}, Records(lines));
+// A beta build, whose title holds " (BETA)" (the space included), gets
+// command 392; any other title, 391.
+TEST_F(MessengerLinkTest, TheTitleTellsABetaBuild) {
+  const struct {
+    const char* title;
+    const char* command;
+  } cases[] = {{"Yahoo! Messenger (BETA)", "command 392"}, {"Yahoo! Messenger(BETA)", "command 391"}};
+  for (const auto& c : cases) {
+    MessengerOptions options;
+    options.title = c.title;
+    StartMessenger(options);
+    link.reset(new MessengerLink());
+    link->PublishStatus("A - B", kDefaults);
+    link.reset();
+    const std::vector<std::string> lines = messenger.Lines();
+    EXPECT_EQ((std::vector<std::string>{c.command, "command 376"}), Commands(lines)) << messenger.LogText();
+    EXPECT_EQ(std::vector<std::string>{RecordLine("A - B", 0, true)}, Records(lines)) << c.title;
+    messenger.Stop();
+  }
 }
 
 // Custom message 1 and the values of 4 are temporaries; only "4_DND" stays.
