@@ -1,10 +1,12 @@
 // Arbitrary texts, options and record sizes into BuildStatusRecord: the
 // record is exactly the reference one, the longest text that fits on a
-// character boundary (ANSI, converted to UTF-8, or composed in UTF-8) and then
-// the groups the options ask for, and nothing is written past its size.
+// character boundary (ANSI, converted to UTF-8, or composed in UTF-8), the
+// mark after it whole when one fits, then the groups the options ask for, and
+// nothing is written past its size.
 //
 // Input: byte 0 the code page (its value mod 3: 1252, 932, 936), a text
-// composed in UTF-8 from 0x80; bytes 1-3 utf8Text, statusIcon and
+// composed in UTF-8 from 0x80, and in bits 4-5 the mark that ends the text:
+// none, " (paused)", " (stopped)", none; bytes 1-3 utf8Text, statusIcon and
 // headphonesIcon as stored; byte 4 the record's size (0: 300, else the byte
 // less one); then the text, to a zero byte.
 #include <stdint.h>
@@ -59,26 +61,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text;
   input.Text(&text);
   if (options.textEncoding == TextEncoding::kUtf8) text = ref::WholeUtf8(text);
+  const char* const marks[4] = {"", " (paused)", " (stopped)", ""};
+  const std::string mark = marks[(mode >> 4) & 3];
+  options.markLength = mark.size();
 
   // Exactly the record's size on the heap, so ASan sees any write past it.
   char* record = static_cast<char*>(malloc(recordSize));
-  const int length = BuildStatusRecord(text.c_str(), options, record, recordSize);
+  const int length = BuildStatusRecord((text + mark).c_str(), options, record, recordSize);
   const std::string groups = Groups(options);
   if (groups.size() + 1 > recordSize) {
     ref::Check(length == -1 && (recordSize == 0 || record[0] == '\0'));
     free(record);
     return 0;
   }
-  const size_t budget = recordSize - 1 - groups.size();
+  size_t budget = recordSize - 1 - groups.size();
+  // The text before the mark is cut on a character boundary of the whole
+  // text, never reaching into the mark; a mark that does not fit is cut like
+  // the text it ends.
+  const std::string whole = text + mark;
+  std::string tail = mark.size() <= budget ? mark : "";
+  budget -= tail.size();
+  const size_t before = whole.size() - tail.size();
+  const size_t ansiBudget = before < budget ? before : budget;
   std::string expected;
   if (options.textEncoding == TextEncoding::kUtf8) {
-    expected = ref::Fit(ref::kUtf8, text, budget);
+    expected = ref::Fit(ref::kUtf8, whole, ansiBudget);
   } else if (options.utf8Text != 0) {
-    expected = ref::Fit(ref::kUtf8, ref::AnsiToUtf8(codePage, text), budget);
+    expected = ref::Fit(ref::kUtf8, ref::AnsiToUtf8(codePage, ref::Fit(codePage, whole, ansiBudget)), budget);
   } else {
-    expected = WithoutSeparators(codePage, ref::Fit(codePage, text, budget));
+    expected = WithoutSeparators(codePage, ref::Fit(codePage, whole, ansiBudget));
   }
-  expected += groups;
+  expected += tail + groups;
   ref::Check(length == static_cast<int>(expected.size()));
   ref::Check(std::string(record, expected.size() + 1) == expected + '\0');
   free(record);

@@ -12,8 +12,9 @@
 // Input: byte 0 the code page (its value mod 3: 1252, 932, 936), titles asked
 // as wide text from 0x80; byte 1 the high 32 bits of every numeric answer;
 // the template, to a zero byte; then the ticks. A tick: a control byte (bits
-// 0-1 the ANSI title: keep, new, null, the non-address 1; bits 2-3 the wide
-// title: keep, new, 0, 1; bits 4-5 the mark: none, " (paused)", " (stopped)",
+// 0-1 the ANSI title: keep, new, null, a non-address; bits 2-3 the wide
+// title: keep, new, 0, a non-address; a non-address is 1 to 0xFFFF, from the
+// list length's low bits; bits 4-5 the mark: none, " (paused)", " (stopped)",
 // none and new tags; bit 6 forget the last text first; bit 7 a new template),
 // six 32-bit little-endian numbers (playlist position, length in s, position
 // in ms, sample rate, bitrate, list length), then as the control byte asks the
@@ -201,6 +202,9 @@ void CheckFields(const TrackFields& fields, const Model& model) {
   for (int i = 0; i < 4; ++i) Check(Holds(fields.tagTexts[i], kTagSize, model.values[8 + i]));
 }
 
+// A host that does not know a request may answer any small value: 1 to 0xFFFF.
+intptr_t NonAddress() { return 1 + (static_cast<uint32_t>(g_host.numbers[5]) & 0xFFFE); }
+
 // An exact-size heap copy, so ASan sees a read past the host's text.
 template <typename Text>
 void* Copy(const Text& text) {
@@ -247,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         g_host.title = reinterpret_cast<intptr_t>(ansiCopy);
         break;
       case 2: g_host.title = 0; break;
-      case 3: g_host.title = 1; break;
+      case 3: g_host.title = NonAddress(); break;
       default: break;
     }
     switch (control >> 2 & 3) {
@@ -258,7 +262,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         g_host.wideTitle = reinterpret_cast<intptr_t>(wideCopy);
         break;
       case 2: g_host.wideTitle = 0; break;
-      case 3: g_host.wideTitle = 1; break;
+      case 3: g_host.wideTitle = NonAddress(); break;
       default: break;
     }
     if (control & 0x80) {

@@ -153,8 +153,9 @@ run_tier() {
       [ "$filter" = "$rest" ] && filter='*'
       ensure_tree win64-test "$win_dir"
       cmake --build "$win_dir" --target "$name" -j $jobs >"$log" 2>&1 || return 3
-      tools/with-display.sh "$win_dir/wineprefix" tools/wine-run.sh "$win_dir/wineprefix" "$win_dir/$name.exe" \
-        --gtest_filter="$filter" >>"$log" 2>&1 || return 1 ;;
+      # Through CTest, so that a program's fixtures (the small disk) are there too.
+      GTEST_FILTER="$filter" tools/with-display.sh "$win_dir/wineprefix" \
+        ctest --test-dir "$win_dir" -R "^$name\$" --output-on-failure >>"$log" 2>&1 || return 1 ;;
     *) die "unknown tier '$tier'" ;;
   esac
   return 0

@@ -36,7 +36,7 @@ const char* ComposeStatus(const char* format, const char* mark, StatusComposer* 
   memcpy(text + length, mark, markLength);
   length += markLength;
   text[length] = '\0';
-  if (encoding == composer->offeredEncoding && TextEqualsIn(encoding, text, composer->lastTextOffered)) return nullptr;
+  if (encoding == composer->offeredEncoding && SameText(text, composer->lastTextOffered)) return nullptr;
 
   memcpy(composer->lastTextOffered, text, length + 1);
   composer->offeredEncoding = encoding;

@@ -29,7 +29,7 @@ static bool IsBuffering(const char* title) {
 // marker, so the same title again (most ticks) needs neither step.
 static void TakeTitle(const char* title, TextEncoding encoding, const char* lastTitle, char* out) {
   size_t length;
-  if (strcmp(title, lastTitle) == 0) {
+  if (SameText(title, lastTitle)) {
     length = strlen(title);
   } else {
     if (IsBuffering(title)) title = kBufferingTitle;
@@ -129,7 +129,7 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, TrackFi
   char title[kTitleSize];
   TextEncoding encoding = AskTitle(query, position, wideTitle, fields->lastTitle, title);
 
-  const bool titleChanged = encoding != fields->encoding || !TextEqualsIn(encoding, title, fields->lastTitle);
+  const bool titleChanged = encoding != fields->encoding || !SameText(title, fields->lastTitle);
   if (titleChanged) {
     fields->encoding = encoding;
     FormatNumber(static_cast<int64_t>(position) + 1, "", fields->positionText);

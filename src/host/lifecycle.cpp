@@ -129,7 +129,11 @@ static void ApplyEditedSettings(PluginSettings* edited, HWND dialog) {
   ConvertTemplateToUtf8();
 
   SaveReport report = SaveSettingsFile(g_running.settingsFiles, g_running.settings);
+  const unsigned change = ++g_running.changes;
   StopPublishing();
+  // A stop (and perhaps a start) that came during the old link's goodbye has
+  // the last word: nothing may start after it.
+  if (g_running.changes != change) return;
   StartPublishing(false);
   if (!report.saved) ShowSaveFailure(dialog, g_running.settingsFiles, report);
 }
@@ -142,11 +146,15 @@ static void StopRunning() {
 
 int PluginStart() {
   ActiveCall call;
+  const unsigned change = ++g_running.changes;
   // A second start without a stop would leave the first timer ticking (at
   // twice the rate, and on after stop and unload) and the first link without
   // its goodbye: it restarts instead.
   if (g_running.started) StopRunning();
-  FindOwnSettingsFiles();
+  // The goodbye and the host's answer are waits: a stop or a start that came
+  // during either has done all there was to do.
+  if (g_running.changes == change) FindOwnSettingsFiles();
+  if (g_running.changes != change) return 0;
   LoadSettingsFile(g_running.settingsFiles, &g_running.settings);
   ConvertTemplateToUtf8();
   g_running.started = true;
@@ -169,6 +177,7 @@ void PluginConfigure() {
 
 void PluginStop() {
   ActiveCall call;
+  ++g_running.changes;
   if (g_activeCalls > 1) PinModule();
   // The host's closing messages reach its window through the dialog's modal
   // loop, and it stops its plug-ins there: the dialog ends with the plug-in,

@@ -14,6 +14,10 @@ class MessengerLink;
 
 struct RunningState {
   bool started;                      // between the start entry and the stop entry
+  // Counts starts, Saves and stops. An entry that waits (for the host's
+  // answer, for the messenger's goodbye) compares it afterwards: a change
+  // means another entry ran inside the wait and owns the state now.
+  unsigned changes;
   PluginSettings settings;
   SettingsLocations settingsFiles;   // found at start
   // The template in UTF-8, for ticks that get the title as wide text;

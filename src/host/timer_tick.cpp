@@ -76,7 +76,8 @@ static void RunTick() {
   char outgoing[kLastTextSize];
   memcpy(outgoing, text, strlen(text) + 1);
   const PluginSettings& settings = g_running.settings;
-  RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon, composer.offeredEncoding};
+  RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon, composer.offeredEncoding,
+                           mark != nullptr ? strlen(mark) : 0};
   g_publishingLink = g_running.link;
   HandOver handOver = g_publishingLink->PublishStatus(outgoing, options);
   g_publishingLink = nullptr;

@@ -101,7 +101,7 @@ const char* MessengerLink::QueryProfile() {
   char name[kReplySize];
   if (!ParseProfileReply(converted, name, sizeof name)) return nullptr;
 
-  if (profile != nullptr && TextEquals(profile, name)) return profile;
+  if (profile != nullptr && SameText(profile, name)) return profile;
   size_t size = strlen(name) + 1;
   char* copy = static_cast<char*>(malloc(size));
   free(profile);

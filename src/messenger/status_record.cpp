@@ -63,16 +63,18 @@ size_t DropSeparatorPairs(char* text, size_t length) {
   return write;
 }
 
-// Copies the text, in the record's encoding, shortened at a character
-// boundary to at most maxBytes. Returns the bytes written, or -1.
-int WriteText(const char* text, const RecordOptions& options, char* out, size_t maxBytes) {
+// Copies the text's first textLength bytes (a whole number of characters),
+// in the record's encoding, shortened at a character boundary to at most
+// maxBytes. Returns the bytes written, or -1.
+int WriteText(const char* text, size_t textLength, const RecordOptions& options, char* out, size_t maxBytes) {
+  const size_t fromText = textLength < maxBytes ? textLength : maxBytes;
   if (options.textEncoding == TextEncoding::kUtf8) {  // composed in UTF-8 already
-    size_t length = FitUtf8(text, maxBytes);
+    size_t length = FitUtf8(text, fromText);
     memcpy(out, text, length);
     return static_cast<int>(length);
   }
   if (options.utf8Text == 0) {
-    size_t length = FitText(text, maxBytes);
+    size_t length = FitText(text, fromText);
     memcpy(out, text, length);
     out[length] = '\0';  // within the record: maxBytes leaves room for the groups and the zero
     return static_cast<int>(DropSeparatorPairs(out, length));
@@ -82,7 +84,7 @@ int WriteText(const char* text, const RecordOptions& options, char* out, size_t 
   // that can fit; the UTF-8 result is then cut to maxBytes itself.
   char ansi[kStatusRecordSize];
   if (maxBytes >= sizeof ansi) maxBytes = sizeof ansi - 1;
-  size_t ansiLength = FitText(text, maxBytes);
+  size_t ansiLength = FitText(text, fromText < maxBytes ? fromText : maxBytes);
   memcpy(ansi, text, ansiLength);
   ansi[ansiLength] = '\0';
 
@@ -107,12 +109,20 @@ int BuildStatusRecord(const char* text, const RecordOptions& options, char* reco
   if (groupsLength + 1 > recordSize) return -1;
 
   // The text gives way to the groups: it is shortened so that they and the
-  // zero byte always fit.
-  int textLength = WriteText(text, options, record, recordSize - groupsLength - 1);
+  // zero byte always fit, and so that its mark, after any conversion, still
+  // ends it whole (a mark that cannot fit is just more text).
+  const size_t room = recordSize - groupsLength - 1;
+  const size_t fullLength = strlen(text);
+  size_t markLength = options.markLength;
+  if (markLength > fullLength || markLength > room) markLength = 0;
+  const size_t bodyLength = fullLength - markLength;
+  int textLength = WriteText(text, bodyLength, options, record, room - markLength);
   if (textLength < 0) {
     record[0] = '\0';
     return -1;
   }
+  memcpy(record + textLength, text + bodyLength, markLength);
+  textLength += static_cast<int>(markLength);
   memcpy(record + textLength, groups, groupsLength);
   size_t length = static_cast<size_t>(textLength) + groupsLength;
   record[length] = '\0';

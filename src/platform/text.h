@@ -7,6 +7,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 // Byte offset of the first occurrence of needle in text that starts on a
 // character boundary of the ANSI code page, or -1. An empty needle matches at 0.
@@ -15,10 +16,6 @@ ptrdiff_t FindText(const char* text, const char* needle);
 // Byte offset of the last character equal to the single-byte character c
 // (never a trail byte of a double-byte character), or -1.
 ptrdiff_t FindLastChar(const char* text, char c);
-
-// Case-sensitive equality in the ANSI code page. Texts equal byte for byte
-// are always equal.
-bool TextEquals(const char* a, const char* b);
 
 // Bytes of the character that starts at text: 1, or 2 for a double-byte
 // character of the ANSI code page; 0 at the terminating zero.
@@ -38,12 +35,16 @@ int AnsiToUtf8(const char* text, char* out, size_t outSize);
 // host gives titles as wide text).
 enum class TextEncoding : unsigned char { kAnsi, kUtf8 };
 
-// FindText, FitText and TextEquals for a text in either encoding. In UTF-8 a
-// needle of whole characters never matches inside a character, so the search
-// is a byte search; equality is byte equality.
+// FindText and FitText for a text in either encoding. In UTF-8 a needle of
+// whole characters never matches inside a character, so the search is a byte
+// search.
 ptrdiff_t FindTextIn(TextEncoding encoding, const char* text, const char* needle);
 size_t FitTextIn(TextEncoding encoding, const char* text, size_t maxBytes);
-bool TextEqualsIn(TextEncoding encoding, const char* a, const char* b);
+
+// Texts are equal when their bytes are, in every encoding. The user's
+// language rules (lstrcmpA) would call "Straße" and "Strasse", or a title with
+// and without a soft hyphen, the same, and a change would go unseen.
+inline bool SameText(const char* a, const char* b) { return strcmp(a, b) == 0; }
 
 // Largest prefix length of a UTF-8 text, at most maxBytes, that does not end
 // inside a multibyte character; reads at most text[0..maxBytes].

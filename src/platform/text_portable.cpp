@@ -37,8 +37,6 @@ ptrdiff_t FindText(const char* text, const char* needle) { return textwalk::Find
 
 ptrdiff_t FindLastChar(const char* text, char c) { return textwalk::FindLastChar<NextChar>(text, c); }
 
-bool TextEquals(const char* a, const char* b) { return strcmp(a, b) == 0; }
-
 size_t CharSize(const char* text) { return static_cast<size_t>(NextChar(text) - text); }
 
 size_t FitText(const char* text, size_t maxBytes) { return textwalk::FitText<NextChar>(text, maxBytes); }

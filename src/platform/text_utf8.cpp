@@ -16,10 +16,6 @@ size_t FitTextIn(TextEncoding encoding, const char* text, size_t maxBytes) {
   return encoding == TextEncoding::kAnsi ? FitText(text, maxBytes) : FitUtf8(text, maxBytes);
 }
 
-bool TextEqualsIn(TextEncoding encoding, const char* a, const char* b) {
-  return encoding == TextEncoding::kAnsi ? TextEquals(a, b) : strcmp(a, b) == 0;
-}
-
 size_t FitUtf8(const char* text, size_t maxBytes) {
   if (text == nullptr) return 0;
   size_t length = 0;

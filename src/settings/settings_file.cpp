@@ -1,6 +1,7 @@
 // The settings file beside the plug-in, or in the host's per-user settings folder.
 #include "settings/settings_file.h"
 
+#include <io.h>
 #include <string.h>
 
 #include "common/bounded_writer.h"
@@ -30,29 +31,89 @@ void LoadSettingsFile(const SettingsLocations& locations, PluginSettings* settin
   fclose(file);
 }
 
-// Writes the file at path; on failure, *error says why.
-static bool WriteFileAt(const char* path, const PluginSettings& settings, DWORD* error) {
-  if (path[0] == '\0') {
+// The temporary file beside a settings file: the same name with "tmp" for
+// its "ini", so it fits wherever the settings file's path does.
+static bool TemporaryPathFor(const char* path, char* temporary) {
+  size_t length = strlen(path);
+  if (length < 4 || length >= kSettingsPathSize || memcmp(path + length - 4, ".ini", 4) != 0) return false;
+  memcpy(temporary, path, length + 1);
+  memcpy(temporary + length - 3, "tmp", 3);
+  return true;
+}
+
+// Writes the whole file under a temporary name in the same folder, on the
+// disk, and only then puts it in place of the file at path in one step: a
+// full disk, a quota or a file held open leaves the previous settings byte for
+// byte, and no temporary file behind. On failure, *error says why.
+static bool ReplaceFileAt(const char* path, const PluginSettings& settings, DWORD* error) {
+  char temporary[kSettingsPathSize];
+  if (path[0] == '\0' || !TemporaryPathFor(path, temporary)) {
     *error = ERROR_PATH_NOT_FOUND;
     return false;
   }
   SetLastError(0);
-  FILE* file = fopen(path, "wb");
+  FILE* file = fopen(temporary, "wb");
   if (file != nullptr) {
-    bool written = WriteSettings(settings, file);
     // A full disk may only show when the buffered bytes are flushed.
-    if (fclose(file) == 0 && written) return true;
+    bool written = WriteSettings(settings, file) && fflush(file) == 0 && _commit(_fileno(file)) == 0;
+    if (fclose(file) == 0 && written &&
+        MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
   }
   *error = GetLastError();
   if (*error == 0) *error = file != nullptr ? ERROR_WRITE_FAULT : ERROR_ACCESS_DENIED;
+  if (file != nullptr) DeleteFileA(temporary);
   return false;
+}
+
+enum class FileIdentity { kKnown, kMissing, kUnknown };
+
+// What makes two paths one file however they are spelled (case, "..", a
+// short name, a separator more): its volume and its index on it.
+static FileIdentity IdentifyFile(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileIdentity::kMissing
+                                                                          : FileIdentity::kUnknown;
+  }
+  BOOL known = GetFileInformationByHandle(file, info);
+  CloseHandle(file);
+  return known ? FileIdentity::kKnown : FileIdentity::kUnknown;
+}
+
+// After a Save beside the plug-in, the per-user file (which loading reads
+// first) must not keep older settings. In the usual installation it is the
+// very file just written: the host's settings folder is the player's own, and
+// its Plugins folder holds the plug-in. So only a file proved to be another
+// is removed; one that cannot be told apart or removed gets the new settings
+// too. Returns false, with *error, when it keeps older ones.
+static bool RetirePerUserFile(const SettingsLocations& locations, const PluginSettings& settings, DWORD* error) {
+  const char* perUser = locations.perUser;
+  if (perUser[0] == '\0') return true;
+  BY_HANDLE_FILE_INFORMATION perUserFile;
+  BY_HANDLE_FILE_INFORMATION writtenFile;
+  const FileIdentity found = IdentifyFile(perUser, &perUserFile);
+  if (found == FileIdentity::kMissing) return true;
+  if (found == FileIdentity::kKnown && IdentifyFile(locations.besidePlugin, &writtenFile) == FileIdentity::kKnown) {
+    if (perUserFile.dwVolumeSerialNumber == writtenFile.dwVolumeSerialNumber &&
+        perUserFile.nFileIndexHigh == writtenFile.nFileIndexHigh &&
+        perUserFile.nFileIndexLow == writtenFile.nFileIndexLow) {
+      return true;
+    }
+    if (DeleteFileA(perUser)) return true;
+    const DWORD why = GetLastError();
+    if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) return true;
+  }
+  return ReplaceFileAt(perUser, settings, error);
 }
 
 SaveReport SaveSettingsFile(const SettingsLocations& locations, const PluginSettings& settings) {
   SaveReport report = {false, 0, 0};
-  if (WriteFileAt(locations.besidePlugin, settings, &report.besideError)) {
-    if (locations.perUser[0] != '\0') DeleteFileA(locations.perUser);
-    report.saved = true;
+  if (ReplaceFileAt(locations.besidePlugin, settings, &report.besideError)) {
+    report.saved = RetirePerUserFile(locations, settings, &report.perUserError);
     return report;
   }
   if (locations.perUser[0] == '\0') return report;
@@ -64,7 +125,7 @@ SaveReport SaveSettingsFile(const SettingsLocations& locations, const PluginSett
     folder[separator] = '\0';
     CreateDirectoryA(folder, nullptr);
   }
-  report.saved = WriteFileAt(locations.perUser, settings, &report.perUserError);
+  report.saved = ReplaceFileAt(locations.perUser, settings, &report.perUserError);
   return report;
 }
 
@@ -94,7 +155,13 @@ void ShowSaveFailure(HWND owner, const SettingsLocations& locations, const SaveR
   static const char kIntro[] = "The settings could not be saved.\n\n";
   static const char kOutro[] = "\nThey apply until the player closes.";
   message.AppendPart(kIntro, sizeof kIntro - 1);
-  AppendFailure(locations.besidePlugin, report.besideError, &message);
+  if (report.besideError == 0) {
+    static const char kShadowed[] = ": saved, but the file below is read first\n";
+    message.AppendPart(locations.besidePlugin, strlen(locations.besidePlugin));
+    message.AppendPart(kShadowed, sizeof kShadowed - 1);
+  } else {
+    AppendFailure(locations.besidePlugin, report.besideError, &message);
+  }
   if (report.perUserError != 0) AppendFailure(locations.perUser, report.perUserError, &message);
   message.AppendPart(kOutro, sizeof kOutro - 1);
   message.CutAtCharBoundary(FitText);

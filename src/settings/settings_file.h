@@ -26,13 +26,15 @@ void LoadSettingsFile(const SettingsLocations& locations, PluginSettings* settin
 
 struct SaveReport {
   bool saved;
-  DWORD besideError;   // why the file beside the plug-in could not be written
+  DWORD besideError;   // why the file beside the plug-in could not be written (0: it was)
   DWORD perUserError;  // why the per-user file could not be (0: not tried)
 };
 
-// Writes the file beside the plug-in, and removes a per-user file then, so it
-// can never shadow the newer one; if that file cannot be written, writes the
-// per-user file, making its Plugins folder when missing.
+// Writes the file beside the plug-in, and then makes sure a per-user file can
+// never shadow it: removed when it is another file, written as well when it
+// cannot be removed. If the file beside the plug-in cannot be written, writes
+// the per-user file, making its Plugins folder when missing. Each file is
+// replaced whole or not at all.
 SaveReport SaveSettingsFile(const SettingsLocations& locations, const PluginSettings& settings);
 
 // Tells the user, in a message box owned by owner, that the settings could

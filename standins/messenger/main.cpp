@@ -19,10 +19,10 @@ HWND statusText = nullptr;
 LONG hangRequested = 0;
 
 const char kUsage[] =
-    "usage: standin_messenger [--profile=NAME] [--signed-out] [--beta] [--no-profile-key] [--keep-key]\n"
+    "usage: standin_messenger [--profile=NAME] [--signed-out] [--beta] [--title=TEXT] [--no-profile-key] [--keep-key]\n"
     "         [--automation=ok|create-fails|open-fails|query-fails|non-bstr|long-reply]\n"
     "         [--hung | --hung-after-open] [--hung-seconds=N] [--com-on-window-thread]\n"
-    "         [--log=PATH] [--ready-event=NAME] [--notify-window=HEX] [--slow-apply-ms=N]\n";
+    "         [--log=PATH] [--ready-event=NAME] [--notify-window=HEX] [--notify-on-closing] [--slow-apply-ms=N]\n";
 
 bool TakeValue(const std::wstring& argument, const wchar_t* name, std::wstring* value) {
   const std::wstring prefix = name;
@@ -93,6 +93,8 @@ bool ParseOptions() {
     else if (argument == L"--hung") options.hung = true;
     else if (argument == L"--hung-after-open") options.hungAfterOpen = true;
     else if (argument == L"--com-on-window-thread") options.comOnWindowThread = true;
+    else if (argument == L"--notify-on-closing") options.notifyOnClosing = true;
+    else if (TakeValue(argument, L"--title=", &value)) options.title = value;
     else if (TakeValue(argument, L"--profile=", &value)) options.profile = value, good = !value.empty();
     else if (TakeValue(argument, L"--automation=", &value)) good = ParseAutomation(value);
     else if (TakeValue(argument, L"--hung-seconds=", &value)) options.hungSeconds = wcstoul(value.c_str(), nullptr, 10);
@@ -124,8 +126,9 @@ void Show(const std::wstring& text) {
 }
 
 // A messenger that calls back into the sender while it handles the apply
-// command: the sender waits in SendMessage, so whatever this message makes its
-// thread do runs inside that wait, before the record is read.
+// command (or the closing one): the sender waits in SendMessage, so whatever
+// this message makes its thread do runs inside that wait, before the record is
+// read.
 void NotifyWindow(UINT command) {
   if (!options.notifyWindow) return;
   const std::string window = WindowHex(options.notifyWindow);
@@ -154,6 +157,7 @@ void OnCommand(WPARAM wParam, LPARAM lParam) {
     LogLine(report.shownLine);
     Show(report.displayText);
   } else if (id == kClosing) {
+    if (options.notifyOnClosing) NotifyWindow(id);
     Show(L"(the status plug-in sent its closing command)");
   }
 }
@@ -207,7 +211,9 @@ HWND CreateWindows() {
       !RegisterWindowClass(L"YTopWindow", DefWindowProcW, COLOR_WINDOW) ||
       !RegisterWindowClass(L"YDisconnectedWindow", DefWindowProcW, COLOR_INFOBK))
     return nullptr;
-  const wchar_t* title = options.beta ? L"Yahoo! Messenger (BETA)" : L"Yahoo! Messenger";
+  const wchar_t* title = !options.title.empty() ? options.title.c_str()
+                         : options.beta         ? L"Yahoo! Messenger (BETA)"
+                                                : L"Yahoo! Messenger";
   HWND main = CreateWindowExW(0, L"yahooBuddyMain", title, WS_OVERLAPPEDWINDOW, 40, 40, 520, 240, nullptr,
                               nullptr, instance, nullptr);
   if (!main) return nullptr;

@@ -13,6 +13,7 @@ struct Options {
   std::wstring profile = L"someone";
   bool signedOut = false;
   bool beta = false;
+  std::wstring title;  // the main window's title; empty: as beta says
   bool profileKey = true;
   bool keepKey = false;
   AutomationMode automation = AutomationMode::Ok;
@@ -24,6 +25,7 @@ struct Options {
   std::wstring logPath;
   std::wstring readyEvent;
   HWND notifyWindow = nullptr;  // sent WM_APP on each apply command, before the record is read
+  bool notifyOnClosing = false;  // ... and on each closing command
   DWORD slowApplyMs = 0;        // on each apply command, wait this long before the record is read
 };
 

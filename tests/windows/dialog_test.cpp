@@ -440,13 +440,22 @@ TEST_F(Dialog, NeitherPlaceWritableShowsAMessageAndTheSettingsStillApply) {
   ASSERT_GE(messenger.WaitForLine(RecordLine("Unsaved Some Artist", 0, true)), 0) << messenger.LogText();
 }
 
-// A host that does not know the settings-folder request (it answers 0 or 1)
-// keeps the file beside the plug-in, as it always was.
-class DialogWithoutSettingsFolder : public Dialog, public ::testing::WithParamInterface<intptr_t> {};
+// A host that does not know the settings-folder request (it answers 0, 1 or
+// another value below any address), or names a folder that does not fit a
+// path, keeps the file beside the plug-in, as it always was.
+struct FolderAnswer {
+  intptr_t answer;      // 0: the folder below
+  size_t folderLength;  // a folder of this many characters
+};
+
+class DialogWithoutSettingsFolder : public Dialog, public ::testing::WithParamInterface<FolderAnswer> {};
 
 TEST_P(DialogWithoutSettingsFolder, KeepsTheFileBesideThePlugin) {
   ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("Beside $A", 1, 0, 1, 0, 0), kTitle,
-                                   [](standin::StandInPlayer& player) { player.SetAnswerOverride(335, GetParam()); }));
+                                   [](standin::StandInPlayer& player) {
+                                     if (GetParam().answer != 0) player.SetAnswerOverride(335, GetParam().answer);
+                                     player.SetSettingsDirectory("C:\\" + std::string(GetParam().folderLength, 'f'));
+                                   }));
   ASSERT_GE(messenger.WaitForLine(RecordLine("Beside Some Artist", 0, true)), 0) << messenger.LogText();
   RunDialog({Do([](HWND dialog) { harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Saved $A"); }),
              ClickButton(IDC_SAVE)});
@@ -455,7 +464,9 @@ TEST_P(DialogWithoutSettingsFolder, KeepsTheFileBesideThePlugin) {
   EXPECT_EQ(HexBytes(harness::SettingsBytes("Saved $A", 1, 0, 1, 0, 0)), HexBytes(after));
 }
 
-INSTANTIATE_TEST_SUITE_P(Dialog, DialogWithoutSettingsFolder, ::testing::Values(0, 1));
+INSTANTIATE_TEST_SUITE_P(Dialog, DialogWithoutSettingsFolder,
+                         ::testing::Values(FolderAnswer{0, 257}, FolderAnswer{0, 400}, FolderAnswer{1, 0},
+                                           FolderAnswer{2, 0}, FolderAnswer{0xFFFF, 0}));
 
 void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
   std::vector<INPUT> inputs;

@@ -101,18 +101,40 @@ TEST_F(EndToEnd, BufferingStreamAndTrackChanges) {
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
+// The tick tells the record where its " (paused)" mark starts: the mark ends
+// the published text whole after a long title's conversion to UTF-8.
+TEST_F(EndToEnd, TheMarkSurvivesALongTitle) {
+  harness::WriteSettingsFile(harness::SettingsBytes("$A", 1, 2, 1, 0, 1) + '\x01');
+  ASSERT_NO_FATAL_FAILURE(StartMessenger());
+  std::string e;
+  for (int i = 0; i < 150; ++i) e += "\xC3\xA9";
+  standin::PlayerScript script;
+  std::string error;
+  ASSERT_TRUE(standin::ParsePlayerScript("entry 245 192 44 " + e + "\nat 0 play 0\nat 10000 pause\n", &script, &error));
+  PluginHost host(script);
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  ASSERT_EQ(0, host.Start());
+  const int playing = NextRecord(messenger, 0);
+  ASSERT_GE(playing, 0) << messenger.LogText();
+  host.Player().Clock().Set(10000);
+  const int paused = NextRecord(messenger, playing + 1);
+  ASSERT_GE(paused, 0) << messenger.LogText();
+  EXPECT_EQ(RecordLine(e.substr(0, (247 - 9) / 2 * 2) + " (paused)", 2, true), messenger.Lines()[paused]);
+  host.Stop();
+}
+
 // What the ticks ask the host and what reaches the record: by default exactly
 // the ANSI title's queries; with the UTF-8 option the wide title, whole in any
 // script; and with a host that does not know the wide-title request (it
-// answers 1), the ANSI title after all, published as the UTF-8 option always
-// did. The tags only with a template that names one, on the first tick and
-// after the entry changes (here to a stream, whose tags are never asked
-// for): with the UTF-8 option as wide text first, then in ANSI for what that
-// leaves empty.
+// answers 1, or any value below an address), the ANSI title after all,
+// published as the UTF-8 option always did. The tags only with a template that
+// names one, on the first tick and after the entry changes (here to a stream,
+// whose tags are never asked for): with the UTF-8 option as wide text first,
+// then in ANSI for what that leaves empty.
 struct TitleCase {
   const char* name;
   int utf8;
-  bool hostKnowsWideTitles;
+  intptr_t wideTitleAnswer;  // 0: the host's real one
   bool hostFillsWideTags;
   bool needsWesternCodePage;
   const char* title;  // UTF-8, as the player's playlist holds it
@@ -145,7 +167,7 @@ TEST_P(EndToEndTitles, QueriesAndRecord) {
       << error;
   PluginHost host(script);
   ASSERT_TRUE(host.Ok(&error)) << error;
-  if (!c.hostKnowsWideTitles) host.Player().SetAnswerOverride(213, 1);
+  if (c.wideTitleAnswer != 0) host.Player().SetAnswerOverride(213, c.wideTitleAnswer);
   if (!c.hostFillsWideTags) host.Player().SetAnswerOverride(3026, 1);
   ASSERT_EQ(0, host.Start());
   const int at = NextRecord(messenger, 0);
@@ -169,29 +191,33 @@ const char kSection[] = "$A - $T$( from $R$)";
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, EndToEndTitles,
     ::testing::Values(
-        TitleCase{"Japanese", 1, true, true, false, "星野ミナト - 夜明けの駅", "$A|$T", "213", "", "",
+        TitleCase{"Japanese", 1, 0, true, false, "星野ミナト - 夜明けの駅", "$A|$T", "213", "", "",
                   "星野ミナト|夜明けの駅"},
-        TitleCase{"Cyrillic", 1, true, true, false, "Ирина Светлова - Тёплый ветер", "$A|$T", "213", "", "",
+        TitleCase{"Cyrillic", 1, 0, true, false, "Ирина Светлова - Тёплый ветер", "$A|$T", "213", "", "",
                   "Ирина Светлова|Тёплый ветер"},
-        TitleCase{"HostWithoutWideTitles", 1, false, true, true, "Beyoncé - Déjà Vu", "$A|$T", "213 212", "", "",
+        TitleCase{"HostWithoutWideTitles", 1, 1, true, true, "Beyoncé - Déjà Vu", "$A|$T", "213 212", "", "",
                   "Beyoncé|Déjà Vu"},
-        TitleCase{"OptionOff", 0, true, true, true, "Beyoncé - Déjà Vu", "$A|$T", "212", "", "",
+        TitleCase{"HostAnsweringASmallNumber", 1, 0xFFFF, true, true, "Beyoncé - Déjà Vu", "$A|$T", "213 212", "",
+                  "", "Beyoncé|Déjà Vu"},
+        TitleCase{"OptionOff", 0, 0, true, true, "Beyoncé - Déjà Vu", "$A|$T", "212", "", "",
                   "Beyonc\xE9|D\xE9j\xE0 Vu"},
-        TitleCase{"DefaultTemplate", 0, true, true, false, "A - B", "$A - $T ($D) $P", "212", "", "",
+        TitleCase{"DefaultTemplate", 0, 0, true, false, "A - B", "$A - $T ($D) $P", "212", "", "",
                   "A - B (4:05) [|---------]"},
-        TitleCase{"AnsiTags", 0, true, true, false, "A - B", kSection, "212", " 211 290:album", " 211/1",
+        TitleCase{"AnsiTags", 0, 0, true, false, "A - B", kSection, "212", " 211 290:album", " 211/1",
                   "A - B from Album"},
-        TitleCase{"WideTags", 1, true, true, false, "A - B", kSection, "213", " 214 3026:album", " 214/1",
+        TitleCase{"WideTags", 1, 0, true, false, "A - B", kSection, "213", " 214 3026:album", " 214/1",
                   "A - B from Album"},
-        TitleCase{"WideTagsLeftEmpty", 1, true, false, false, "A - B", kSection, "213",
+        TitleCase{"WideTagsLeftEmpty", 1, 0, false, false, "A - B", kSection, "213",
                   " 214 3026:album 211 290:album", " 214/1", "A - B from Album"}),
     [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
 
 // Paused and stopped, in each of the three modes: the status stays, is
 // marked, or is cleared with one closing command and comes back on resume.
+// A host whose play state is neither paused (3) nor stopped (0) is playing.
 struct PlaybackCase {
   const char* name;
   int whenNotPlaying;
+  intptr_t stateAnswer;  // 0: the player's own
   // The records ("r" + text) and closing commands ("376") after each step.
   std::vector<std::vector<std::string>> afterStep;
 };
@@ -216,6 +242,7 @@ TEST_P(EndToEndPlayback, PauseStopAndResume) {
       << error;
   PluginHost host(script);
   ASSERT_TRUE(host.Ok(&error)) << error;
+  if (c.stateAnswer != 0) host.Player().SetAnswerOverride(104, c.stateAnswer);
   ASSERT_EQ(0, host.Start());
 
   auto events = [&] {
@@ -247,19 +274,24 @@ TEST_P(EndToEndPlayback, PauseStopAndResume) {
 
 const char kCell2[] = "Some Artist [--|-------]";
 const char kCell0[] = "Some Artist [|---------]";
+const std::vector<std::vector<std::string>> kKeptSteps = {{kCell2}, {}, {}, {kCell0}, {kCell2}};
 
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, EndToEndPlayback,
     ::testing::Values(
-        PlaybackCase{"Keep", 0, {{kCell2}, {}, {}, {kCell0}, {kCell2}}},
+        PlaybackCase{"Keep", 0, 0, kKeptSteps},
+        PlaybackCase{"MarkWithStateTwo", 1, 2, kKeptSteps},
+        PlaybackCase{"MarkWithStateMinusOne", 1, -1, kKeptSteps},
+        PlaybackCase{"ClearWithStateSeven", 2, 7, kKeptSteps},
         PlaybackCase{"Mark",
                      1,
+                     0,
                      {{kCell2},
                       {std::string(kCell2) + " (paused)"},
                       {kCell2},
                       {std::string(kCell0) + " (stopped)"},
                       {kCell2}}},
-        PlaybackCase{"Clear", 2, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}}),
+        PlaybackCase{"Clear", 2, 0, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}}),
     [](const ::testing::TestParamInfo<PlaybackCase>& info) { return info.param.name; });
 
 }  // namespace

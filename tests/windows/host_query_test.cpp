@@ -68,6 +68,7 @@ class HostQueryTest : public ::testing::Test {
   // One tick's composition, as the plug-in runs it.
   const char* Compose(const char* format) {
     RefreshTrackFields(QueryHost, false, 0, &composer_.fields);
+    RecomposeNextTick(&composer_);  // the template may differ from the last call's
     return ComposeStatus(format, nullptr, &composer_);
   }
 
@@ -109,13 +110,34 @@ TEST_F(HostQueryTest, NegativeAnswersKeepTheirSign) {
   EXPECT_STREQ("", fields_.progressText);
 }
 
-TEST_F(HostQueryTest, TitlesCompareCaseSensitively) {
-  RefreshTrackFields(QueryHost, false, 0, &fields_);
-  g_answers.title = "SOME ARTIST - SOME SONG";
-  g_answers.bitrate = 128;
-  RefreshTrackFields(QueryHost, false, 0, &fields_);
-  EXPECT_STREQ("SOME ARTIST", fields_.songText);
-  EXPECT_STREQ("128kbps", fields_.bitrateText);
+// A title differing only in case, or in what the user's language rules fold
+// or ignore ("ß" and "ss", a soft hyphen, "Æ" and "AE"), is another entry:
+// its fields are refreshed and its text is offered.
+TEST_F(HostQueryTest, TextsDifferingInAnyByteDiffer) {
+  const struct {
+    const char* first;
+    const char* second;
+    const char* secondArtist;
+  } cases[] = {
+      {"Some Artist - Some Song", "SOME ARTIST - SOME SONG", "SOME ARTIST"},
+      {"Die Stra\xDF" "e - Song", "Die Strasse - Song", "Die Strasse"},
+      {"A\xAD" "B - Song", "AB - Song", "AB"},
+      {"\xC6" "ble - Song", "AEble - Song", "AEble"},
+  };
+  for (const auto& c : cases) {
+    composer_ = StatusComposer();
+    g_answers.title = c.first;
+    g_answers.bitrate = 192;
+    ASSERT_NE(nullptr, Compose("$A $B")) << c.second;
+    g_answers.title = c.second;
+    g_answers.bitrate = 128;
+    const char* text = Compose("$A $B");
+    ASSERT_NE(nullptr, text) << c.second;
+    EXPECT_EQ(std::string(c.secondArtist) + " 128kbps", text);
+    // The last text offered compares the same way.
+    ASSERT_NE(nullptr, Compose(c.first)) << c.second;
+    EXPECT_NE(nullptr, Compose(c.second)) << c.second;
+  }
 }
 
 // Where the ANSI code page matters: bytes above 0x7F in a title, and a token

@@ -57,6 +57,8 @@ class SettingsFileTest : public ::testing::Test {
     FreeSettings(&settings_);
   }
   void CleanUp() {
+    SetFileAttributesA(perUser_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA((plugins_ + "\\gen_Tavrin.ini").c_str());
     DeleteFileA(beside_.c_str());
     RemoveDirectoryA(beside_.c_str());
     DeleteFileA(perUser_.c_str());
@@ -160,6 +162,64 @@ TEST_F(SettingsFileTest, NeitherWritableIsReported) {
   report = SaveSettingsFile(besideOnly, settings_);
   EXPECT_FALSE(report.saved);
   EXPECT_EQ(0u, report.perUserError);
+}
+
+// In the usual installation the host's settings folder is the player's own,
+// whose Plugins folder holds the plug-in: both paths name one file, however
+// the host spells the folder, and Save keeps it.
+TEST_F(SettingsFileTest, OneFileUnderTwoNamesIsKept) {
+  ASSERT_TRUE(CreateDirectoryA(plugins_.c_str(), nullptr));
+  char shortName[MAX_PATH] = "";
+  ASSERT_NE(0u, GetShortPathNameA(hostFolder_.c_str(), shortName, MAX_PATH));
+  std::string upper = hostFolder_;
+  CharUpperA(&upper[0]);
+  for (const std::string& folder : {hostFolder_, upper, hostFolder_ + "\\", hostFolder_ + "\\Plugins\\..",
+                                    std::string(shortName)}) {
+    FindSettingsLocations((plugins_ + "\\gen_Tavrin.dll").c_str(), folder.c_str(), &locations_);
+    ReplaceStatusFormat(folder.c_str(), &settings_);
+    EXPECT_TRUE(SaveSettingsFile(locations_, settings_).saved) << folder;
+    EXPECT_EQ(folder, Loaded());
+  }
+}
+
+// A per-user file that cannot be removed (held open by another program, or
+// read-only) never shadows a Save reported as done: what Save reports is what
+// the next start loads.
+TEST_F(SettingsFileTest, AnOlderPerUserFileNeverShadowsASave) {
+  ASSERT_TRUE(CreateDirectoryA(plugins_.c_str(), nullptr));
+  for (bool readOnly : {false, true}) {
+    WriteAll(perUser_, std::string("older\x03\x01\x00\x01\x01\x00\x00", 12));
+    SetFileAttributesA(perUser_.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    HANDLE held = readOnly ? INVALID_HANDLE_VALUE
+                           : CreateFileA(perUser_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+    ReplaceStatusFormat("newer", &settings_);
+    const SaveReport report = SaveSettingsFile(locations_, settings_);
+    EXPECT_EQ(report.saved, Loaded() == "newer") << "read-only " << readOnly;
+    EXPECT_EQ(report.saved, report.perUserError == 0) << "read-only " << readOnly;
+    CloseHandle(held);
+    SetFileAttributesA(perUser_.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+// A Save that fails halfway (on a full disk: the small file system the test
+// command mounts, see small-disk.sh) leaves the previous settings byte for
+// byte, and no temporary file behind.
+TEST_F(SettingsFileTest, ASaveOnAFullDiskKeepsThePreviousFile) {
+  const char* disk = getenv("TAVRIN_SMALL_DISK");
+  ULARGE_INTEGER size = {};
+  if (disk == nullptr || !GetDiskFreeSpaceExA(disk, nullptr, &size, nullptr) || size.QuadPart > (1u << 20))
+    GTEST_SKIP() << "no small file system to fill (TAVRIN_SMALL_DISK)";
+  const std::string folder = disk;
+  FindSettingsLocations((folder + "\\gen_Tavrin.dll").c_str(), nullptr, &locations_);
+  WriteAll(locations_.besidePlugin, kDefaultBytes);
+  WriteAll(folder + "\\filler", std::string(size.QuadPart, 'f'));  // as much as fits
+  ReplaceStatusFormat(std::string(12000, 'x').c_str(), &settings_);
+  EXPECT_FALSE(SaveSettingsFile(locations_, settings_).saved);
+  EXPECT_EQ(kDefaultBytes, ReadAll(locations_.besidePlugin));
+  EXPECT_EQ("(missing)", ReadAll(folder + "\\gen_Tavrin.tmp"));
+  DeleteFileA((folder + "\\filler").c_str());
+  DeleteFileA(locations_.besidePlugin);
 }
 
 }  // namespace

@@ -56,8 +56,6 @@ TEST(WindowsText, SearchesAndCutsAtCharacterBoundaries) {
   EXPECT_EQ(3, FindText("abc$A", "$A"));
   EXPECT_EQ(4, FindLastChar("C:\\a\\b", '\\'));
   EXPECT_EQ(3u, FitText("abcdef", 3));
-  EXPECT_TRUE(TextEquals("Same", "Same"));
-  EXPECT_FALSE(TextEquals("Same", "SAME"));
   if (IsDBCSLeadByte(0x81)) {
     EXPECT_EQ(-1, FindText("\x81$A", "$A"));
     EXPECT_EQ(2u, FitText("\x82\xA0\x82\xA0", 3));

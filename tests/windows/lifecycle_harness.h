@@ -30,8 +30,9 @@ class SettingsFileGuard {
   ~SettingsFileGuard();
 
  private:
-  bool existed;
+  // In this order: existed is read into bytes, which must be built first.
   std::string bytes;
+  bool existed;
 };
 
 // A one-track script, standing still at positionMs while the clock is not moved.

@@ -19,6 +19,13 @@ RecordOptions Settings(uint8_t statusIcon, uint8_t headphonesIcon, uint8_t utf8T
 
 const RecordOptions kDefaults = Settings(0, 1, 0);
 
+// The text handed over ends with this mark.
+const std::string kPaused = " (paused)";
+RecordOptions Marked(RecordOptions options) {
+  options.markLength = kPaused.size();
+  return options;
+}
+
 std::vector<std::string> From(const std::vector<std::string>& lines, size_t from) {
   if (from >= lines.size()) return {};
   return std::vector<std::string>(lines.begin() + static_cast<ptrdiff_t>(from), lines.end());
@@ -108,6 +115,10 @@ TEST_F(MessengerLinkTest, ChangedTextArrivesByteExact) {
        RecordLine("Artist - Song (4:05) [--|-------]", 1, true)},
       {"an overlong text gives way to the groups", std::string(259, 'x'), Settings(2, 1, 0),
        RecordLine(std::string(300 - 1 - 52, 'x'), 2, true)},
+      {"a mark ends the text whole", std::string(300, 'x') + kPaused, Marked(Settings(0, 1, 0)),
+       RecordLine(std::string(254 - 9, 'x') + kPaused, 0, true)},
+      {"a mark ends the text whole, an icon too", std::string(300, 'x') + kPaused, Marked(Settings(2, 1, 0)),
+       RecordLine(std::string(247 - 9, 'x') + kPaused, 2, true)},
   };
   // A text composed in UTF-8 (from the host's wide title) goes in as it is.
   RecordOptions composedInUtf8 = Settings(0, 1, 1);
@@ -117,6 +128,10 @@ TEST_F(MessengerLinkTest, ChangedTextArrivesByteExact) {
   if (GetACP() == 1252) {
     cases.push_back({"UTF-8: e acute", "caf\xE9", Settings(0, 1, 1), RecordLine("caf\xC3\xA9", 0, true)});
     cases.push_back({"ANSI: e acute stays one byte", "caf\xE9", Settings(0, 0, 0), RecordLine("caf\xE9", 0, false)});
+    std::string e;
+    for (int i = 0; i < (254 - 9) / 2; ++i) e += "\xC3\xA9";
+    cases.push_back({"a mark ends the text whole after its conversion to UTF-8", std::string(150, '\xE9') + kPaused,
+                     Marked(Settings(0, 1, 1)), RecordLine(e + kPaused, 0, true)});
   } else {
     printf("skipping the e acute cases: GetACP() is %u, not 1252\n", GetACP());
   }
@@ -132,15 +147,25 @@ TEST_F(MessengerLinkTest, ChangedTextArrivesByteExact) {
   }
 }
 
-TEST_F(MessengerLinkTest, BetaMessengerGetsCommand392) {
-  MessengerOptions options;
-  options.beta = true;
-  StartMessenger(options);
-  link.reset(new MessengerLink());
-  link->PublishStatus("A - B", kDefaults);
-  const std::vector<std::string> lines = messenger.Lines();
-  EXPECT_EQ(std::vector<std::string>{"command 392"}, Commands(lines)) << messenger.LogText();
-  EXPECT_EQ(std::vector<std::string>{RecordLine("A - B", 0, true)}, Records(lines));
+// A beta build, whose title holds " (BETA)" (the space included), gets
+// command 392; any other title, 391.
+TEST_F(MessengerLinkTest, TheTitleTellsABetaBuild) {
+  const struct {
+    const char* title;
+    const char* command;
+  } cases[] = {{"Yahoo! Messenger (BETA)", "command 392"}, {"Yahoo! Messenger(BETA)", "command 391"}};
+  for (const auto& c : cases) {
+    MessengerOptions options;
+    options.title = c.title;
+    StartMessenger(options);
+    link.reset(new MessengerLink());
+    link->PublishStatus("A - B", kDefaults);
+    link.reset();
+    const std::vector<std::string> lines = messenger.Lines();
+    EXPECT_EQ((std::vector<std::string>{c.command, "command 376"}), Commands(lines)) << messenger.LogText();
+    EXPECT_EQ(std::vector<std::string>{RecordLine("A - B", 0, true)}, Records(lines)) << c.title;
+    messenger.Stop();
+  }
 }
 
 // Custom message 1 and the values of 4 are temporaries; only "4_DND" stays.
@@ -292,25 +317,29 @@ TEST_F(MessengerLinkTest, AutomationObjectsAreReleased) {
 }
 
 // A restarted messenger is found again; the profile is cached while it stays
-// the same and replaced when it changes.
+// the same and replaced when it changes, even to a name that the user's
+// language rules would call equal ("Straße" and "Strasse").
 TEST_F(MessengerLinkTest, RestartedMessengerAndChangedProfile) {
-  StartMessenger(MessengerOptions());
+  const bool western = GetACP() == 1252;
+  MessengerOptions one;
+  one.profile = western ? "Stra\xDF" "e" : "someone";
+  StartMessenger(one);
   link.reset(new MessengerLink());
   const char* first = link->QueryProfile();
   ASSERT_NE(nullptr, first);
-  EXPECT_STREQ("someone", first);
+  EXPECT_EQ(one.profile, first);
   EXPECT_EQ(first, link->QueryProfile()) << "an unchanged name keeps the cached text";
 
   ASSERT_TRUE(messenger.Stop());
   MessengerOptions other;
-  other.profile = "other";
+  other.profile = western ? "Strasse" : "other";
   StartMessenger(other);
   link->PublishStatus("A - B", kDefaults);
   EXPECT_EQ(std::vector<std::string>{RecordLine("A - B", 0, true)}, Records(messenger.Lines()))
       << messenger.LogText();
   const char* second = link->QueryProfile();
   ASSERT_NE(nullptr, second);
-  EXPECT_STREQ("other", second);
+  EXPECT_EQ(other.profile, second);
 }
 
 TEST_F(MessengerLinkTest, NonAsciiProfileNameAddressesItsKey) {

@@ -55,6 +55,7 @@ std::wstring CommandLine(const std::wstring& program, const MessengerOptions& op
   line += L" " + Quoted(L"--profile=" + Wide(options.profile));
   if (options.signedOut) line += L" --signed-out";
   if (options.beta) line += L" --beta";
+  if (!options.title.empty()) line += L" " + Quoted(L"--title=" + Wide(options.title));
   if (!options.profileKey) line += L" --no-profile-key";
   if (options.keepKey) line += L" --keep-key";
   line += L" --automation=" + Wide(options.automation);
@@ -63,6 +64,7 @@ std::wstring CommandLine(const std::wstring& program, const MessengerOptions& op
   if (options.hungSeconds > 0) line += L" --hung-seconds=" + std::to_wstring(options.hungSeconds);
   if (options.comOnWindowThread) line += L" --com-on-window-thread";
   if (options.notifyWindow) line += L" --notify-window=" + WindowHex(options.notifyWindow);
+  if (options.notifyOnClosing) line += L" --notify-on-closing";
   if (options.slowApplyMs > 0) line += L" --slow-apply-ms=" + std::to_wstring(options.slowApplyMs);
   line += L" " + Quoted(L"--log=" + logPath);
   line += L" --ready-event=" + readyEvent;

@@ -19,6 +19,7 @@ struct MessengerOptions {
   std::string profile = "someone";  // ANSI; the profile key and query 103's second field
   bool signedOut = false;           // adds the "YDisconnectedWindow" child
   bool beta = false;                // title "Yahoo! Messenger (BETA)"
+  std::string title;                // ANSI; the main window's title instead
   bool profileKey = true;           // false: the profile key is made sure to be absent
   bool keepKey = false;             // leave the profile key (and its values) behind at exit
   // ok | create-fails | open-fails | query-fails | non-bstr | long-reply
@@ -35,6 +36,7 @@ struct MessengerOptions {
   // (wParam: the command id) and waits for it, then reads the record: a
   // messenger that calls back into the sender while the sender waits.
   HWND notifyWindow = nullptr;
+  bool notifyOnClosing = false;  // with notifyWindow: the closing command 376 calls back as well
   // Each apply command (391/392) waits this long in the window procedure
   // (after the call-back, if any) before it reads the record: a sender's
   // bounded wait can run out while the command is still being handled.

@@ -85,6 +85,7 @@ class Reentry : public ::testing::Test {
     harness::WriteSettingsFile(harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 0, 0));
     MessengerOptions options;
     options.notifyWindow = callback.Get();
+    options.notifyOnClosing = notifyOnClosing;
     std::string error;
     ASSERT_TRUE(messenger.Start(options, 10000, &error)) << error;
     host.reset(new PluginHost(harness::OneTrack(kTitle, 245, 61000)));
@@ -118,12 +119,43 @@ class Reentry : public ::testing::Test {
 
   size_t RecordsSinceArmed() const { return LinesStartingWith(EventsSinceArmed(), "record ").size(); }
 
+  // Arms the next call-back to stop the plug-in and unload it, noting how many
+  // queries the host had answered by then.
+  void ArmStopAndUnload() {
+    g_onCallback = [this] {
+      stoppedInside = true;
+      host->Stop();
+      host->Player().UnloadPlugin();
+      queriesAtUnload = host->Player().Queries().size();
+    };
+  }
+
   harness::SettingsFileGuard settings;
   CallbackWindow callback;
   MessengerProcess messenger;
   std::unique_ptr<PluginHost> host;
   size_t armedAt = 0;
   bool stoppedInside = false;  // the stop entry already ran; the host calls it once
+  bool notifyOnClosing = false;  // the closing command calls back as well
+  size_t queriesAtUnload = 0;
+};
+
+// The messenger calls back while it handles the old link's goodbye.
+class ReentryAtGoodbye : public Reentry {
+ protected:
+  void SetUp() override {
+    notifyOnClosing = true;
+    Reentry::SetUp();
+  }
+  // After a stop and unload inside the goodbye: the goodbye was all, and
+  // nothing ticks, asks the host or publishes any more.
+  void ExpectNothingAfterTheGoodbye() {
+    ASSERT_TRUE(stoppedInside) << messenger.LogText();
+    harness::PumpForTimerPeriods(5, 20);
+    EXPECT_EQ(queriesAtUnload, host->Player().Queries().size()) << host->Requests();
+    EXPECT_EQ((std::vector<std::string>{"command 376", callback.NotifiedLine()}), EventsSinceArmed())
+        << messenger.LogText();
+  }
 };
 
 TEST_F(Reentry, SaveDuringTheHandOverClosesTheOldLinkAfterItsRecord) {
@@ -200,14 +232,10 @@ TEST_F(Reentry, SaveInsideATicksQueryExpandsTheNewTemplate) {
 // The host may also unload the plug-in right after stopping it, while the
 // tick is still waiting for the messenger inside the module's code: the tick
 // must return into a module that is still there, and its link still says
-// goodbye. (Last in this program: the stop pins the module for the rest of
-// the process.)
+// goodbye. (This and the tests after it come last in this program: such a
+// stop pins the module for the rest of the process.)
 TEST_F(Reentry, StopAndUnloadDuringTheHandOverStillSaysGoodbye) {
-  g_onCallback = [this] {
-    stoppedInside = true;
-    host->Stop();
-    host->Player().UnloadPlugin();
-  };
+  ArmStopAndUnload();
   host->Player().Clock().Set(kCell4ClockMs);
   ASSERT_TRUE(standin::PumpUntil([&] { return RecordsSinceArmed() >= 1; }, 5000)) << messenger.LogText();
   ASSERT_TRUE(standin::PumpUntil([&] { return EventsSinceArmed().size() >= 4; }, 5000)) << messenger.LogText();
@@ -216,6 +244,26 @@ TEST_F(Reentry, StopAndUnloadDuringTheHandOverStillSaysGoodbye) {
                                       "command 376"}),
             EventsSinceArmed())
       << messenger.LogText();
+}
+
+// Save and a second start both retire the old link, whose goodbye waits on
+// the messenger; a stop and unload inside it is the last word.
+TEST_F(ReentryAtGoodbye, StopAndUnloadDuringSavesGoodbyeStartsNothing) {
+  DialogDriver driver;
+  driver.Run(&host->Player(), {[&](HWND dialog) {
+               ArmStopAndUnload();
+               harness::Click(dialog, IDC_SAVE);
+               return true;
+             }},
+             10000);
+  ASSERT_FALSE(driver.TimedOut()) << messenger.LogText();
+  ExpectNothingAfterTheGoodbye();
+}
+
+TEST_F(ReentryAtGoodbye, StopAndUnloadDuringASecondStartsGoodbyeStartsNothing) {
+  ArmStopAndUnload();
+  host->Start();
+  ExpectNothingAfterTheGoodbye();
 }
 
 }  // namespace
