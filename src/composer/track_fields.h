@@ -44,6 +44,8 @@ struct WideFileTagRequest {
   uint16_t* ret;
   size_t retlen;
 };
+static_assert(sizeof(FileTagRequest) == 4 * sizeof(void*) && sizeof(WideFileTagRequest) == 4 * sizeof(void*),
+              "the host reads four pointer-sized words");
 
 // The tags the template can insert, as bits of a set; their placeholders
 // follow the eight others in this order.

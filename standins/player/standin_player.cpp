@@ -195,22 +195,15 @@ void StandInPlayer::RunQueryHook(intptr_t wParam, intptr_t request) {
   inQueryHook = false;
 }
 
-intptr_t StandInPlayer::TitleAnswer(intptr_t request, const std::string& title) {
-  if (request == kEntryWideTitle) {
-    wideTitleAnswer = WideTitle(title);
-    return reinterpret_cast<intptr_t>(wideTitleAnswer.c_str());
+// The address of text as wide text or in the ANSI code page, kept in *wideOut
+// or *ansiOut until the next answer there.
+static intptr_t KeptText(bool wide, const std::string& text, std::string* ansiOut, std::wstring* wideOut) {
+  if (wide) {
+    *wideOut = WideTitle(text);
+    return reinterpret_cast<intptr_t>(wideOut->c_str());
   }
-  titleAnswer = AnsiTitle(title);
-  return reinterpret_cast<intptr_t>(titleAnswer.c_str());
-}
-
-intptr_t StandInPlayer::FileNameAnswer(intptr_t request, const std::string& fileName) {
-  if (request == kEntryWideFileName) {
-    wideFileNameAnswer = WideTitle(fileName);
-    return reinterpret_cast<intptr_t>(wideFileNameAnswer.c_str());
-  }
-  fileNameAnswer = AnsiTitle(fileName);
-  return reinterpret_cast<intptr_t>(fileNameAnswer.c_str());
+  *ansiOut = AnsiTitle(text);
+  return reinterpret_cast<intptr_t>(ansiOut->c_str());
 }
 
 // Copies text into the request's buffer, cut to what it holds.
@@ -280,7 +273,8 @@ intptr_t StandInPlayer::RealAnswer(intptr_t argument, intptr_t request, const Pl
     case kEntryTitle:
     case kEntryWideTitle:
       if (argument < 0 || argument >= static_cast<intptr_t>(script.playlist.size())) return 0;
-      return TitleAnswer(request, argument == state.entry ? state.title : script.playlist[argument].title);
+      return KeptText(request == kEntryWideTitle, argument == state.entry ? state.title : script.playlist[argument].title,
+                      &titleAnswer, &wideTitleAnswer);
     case kPlaybackTime:
       return argument == 0 ? state.positionMs : argument == 1 ? entry.lengthSeconds : 0;
     case kPlaybackState:
@@ -292,7 +286,8 @@ intptr_t StandInPlayer::RealAnswer(intptr_t argument, intptr_t request, const Pl
     case kEntryFileName:
     case kEntryWideFileName:
       if (argument < 0 || argument >= static_cast<intptr_t>(script.playlist.size())) return 0;
-      return FileNameAnswer(request, script.playlist[argument].fileName);
+      return KeptText(request == kEntryWideFileName, script.playlist[argument].fileName, &fileNameAnswer,
+                      &wideFileNameAnswer);
     case kSettingsDirectory:
       if (argument != 0 || settingsDirectory.empty()) return 0;
       return reinterpret_cast<intptr_t>(settingsDirectory.c_str());
@@ -310,22 +305,14 @@ void StandInPlayer::PrintQuery(const QueryRecord& query, bool overridden) const 
     printf("%lld%s\n", static_cast<long long>(query.result), overridden ? " (override)" : "");
     return;
   }
+  auto ansi = [](const std::string& text) { printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, text)).c_str()); };
+  auto wide = [](const std::wstring& text) { printf("L\"%s\"\n", Narrow(CP_UTF8, text).c_str()); };
   switch (query.request) {
-    case kEntryTitle:
-      printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, titleAnswer)).c_str());
-      break;
-    case kEntryWideTitle:
-      printf("L\"%s\"\n", Narrow(CP_UTF8, wideTitleAnswer).c_str());
-      break;
-    case kSettingsDirectory:
-      printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, settingsDirectory)).c_str());
-      break;
-    case kEntryFileName:
-      printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, fileNameAnswer)).c_str());
-      break;
-    case kEntryWideFileName:
-      printf("L\"%s\"\n", Narrow(CP_UTF8, wideFileNameAnswer).c_str());
-      break;
+    case kEntryTitle: ansi(titleAnswer); break;
+    case kEntryWideTitle: wide(wideTitleAnswer); break;
+    case kSettingsDirectory: ansi(settingsDirectory); break;
+    case kEntryFileName: ansi(fileNameAnswer); break;
+    case kEntryWideFileName: wide(wideFileNameAnswer); break;
     case kFileTag:
     case kWideFileTag:
       printf("%lld (%s)\n", static_cast<long long>(query.result), query.tag.c_str());

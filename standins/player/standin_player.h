@@ -119,8 +119,6 @@ class StandInPlayer {
   intptr_t Answer(WPARAM wParam, LPARAM lParam);
   bool FindOverride(intptr_t request, intptr_t* result) const;
   intptr_t RealAnswer(intptr_t wParam, intptr_t request, const PlaybackState& state);
-  intptr_t TitleAnswer(intptr_t request, const std::string& title);
-  intptr_t FileNameAnswer(intptr_t request, const std::string& fileName);
   intptr_t FileTagAnswer(intptr_t request, intptr_t argument) const;
   void PrintQuery(const QueryRecord& query, bool overridden) const;
   void Paint();
