@@ -9,7 +9,9 @@ namespace standin {
 
 namespace {
 
-const wchar_t kWindowClass[] = L"TavrinStandInPlayer";
+// The real player's main window class: setup programs look for it to tell
+// whether the player is running.
+const wchar_t kWindowClass[] = L"Winamp v1.x";
 const UINT_PTR kRepaintTimer = 1;
 
 // The plug-in's queries (lParam of WM_USER).
