@@ -65,13 +65,24 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
 endif()
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  # The setup program users run (tools/setup.nsi): it copies this DLL into the
+  # player's Plugins folder. tools/release.sh ships it beside the zip.
+  find_program(TAVRIN_MAKENSIS makensis REQUIRED)
+  set(TAVRIN_SETUP ${PROJECT_BINARY_DIR}/Tavrin-${PROJECT_VERSION}-setup.exe)
+  add_custom_command(OUTPUT ${TAVRIN_SETUP}
+    COMMAND ${TAVRIN_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DPLUGIN_DLL=$<TARGET_FILE:gen_Tavrin>
+      -DOUTFILE=${TAVRIN_SETUP} ${PROJECT_SOURCE_DIR}/tools/setup.nsi
+    DEPENDS gen_Tavrin ${PROJECT_SOURCE_DIR}/tools/setup.nsi
+    VERBATIM)
+  add_custom_target(setup ALL DEPENDS ${TAVRIN_SETUP})
+
   # The shipping DLL is checked by inspection (tools/check-dll.sh), and the
-  # release is built twice in different folders: the zips must be identical,
-  # and their DLL must be this one, the one the Windows-side tests run.
+  # release is built twice in different folders: the zips and the setup
+  # programs must be identical, and must hold these, the ones the tests run.
   add_test(NAME dll_inspection
     COMMAND bash ${PROJECT_SOURCE_DIR}/tools/check-dll.sh $<TARGET_FILE:gen_Tavrin> i386)
   add_test(NAME release_reproducible
-    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/check-reproducible.sh $<TARGET_FILE:gen_Tavrin>)
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/check-reproducible.sh $<TARGET_FILE:gen_Tavrin> ${TAVRIN_SETUP})
 endif()
 
 add_subdirectory(standins)

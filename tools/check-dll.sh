@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks a built gen_Tavrin.dll: machine, the undecorated export, imports only
+# Checks a built gen_Tavrin.dll: machine, the undecorated exports, imports only
 # from the list of what Windows XP offers (tools/xp-imports.txt), headers that
 # ask for no newer Windows, nothing that needs C runtime start-up code (the DLL
 # has none), no time stamp, and for the shipping i386 DLL its size budget.
@@ -22,9 +22,10 @@ case $arch in
   *) fail "unknown architecture $arch" ;;
 esac
 
-# The export table lists names as "[ordinal] name"; the host looks up the plain name.
-exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" | grep -oE '^\s*\[ *[0-9]+\] [^ ]+$' | sed -E 's/.*\] //')
-[ "$exports" = "winampGetGeneralPurposePlugin" ] || fail "exports are '$exports', expected only winampGetGeneralPurposePlugin"
+# The export table lists names as "[ordinal] name"; the host looks up the plain names.
+exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" | grep -oE '^\s*\[ *[0-9]+\] [^ ]+$' | sed -E 's/.*\] //' | tr '\n' ' ')
+expected="winampGetGeneralPurposePlugin winampUninstallPlugin "
+[ "$exports" = "$expected" ] || fail "exports are '$exports', expected only $expected"
 
 # Imports as "dll function": a "DLL Name:" line, then one line per function
 # (hint-table address, hint, name).
@@ -61,5 +62,5 @@ if [ "$arch" = i386 ]; then
   [ "$size" -le $budget ] || fail "$dll is $size bytes, over its budget of $budget"
   note=" (budget $budget, $((budget - size)) to spare)"
 fi
-echo "$dll: $arch, exports winampGetGeneralPurposePlugin, $(wc -l <<<"$imports") imports from" \
+echo "$dll: $arch, exports ${exports% }, $(wc -l <<<"$imports") imports from" \
   "$(cut -d' ' -f1 <<<"$imports" | sort -u | tr '\n' ' ')- all on the XP list, $size bytes$note"

@@ -4,11 +4,14 @@
 #   README.txt       for users: install, configure, placeholders, settings, troubleshooting
 #   LICENSE          MIT
 #   CHANGELOG.txt    what each version brought
-# The texts get Windows line ends. The same sources give the same zip, byte
-# for byte, wherever and whenever they are built: the DLL carries no time
-# stamp or build path, and the zip's entries have a fixed order, fixed
-# permissions and one fixed time, SOURCE_DATE_EPOCH when set, otherwise the
-# last commit's.
+# and beside it dist/Tavrin-<version>-setup.exe, the setup program that copies
+# that same DLL into the player's Plugins folder (tools/setup.nsi, built by
+# the win32 build's "setup" target).
+# The texts get Windows line ends. The same sources give the same zip and
+# setup program, byte for byte, wherever and whenever they are built: the DLL
+# carries no time stamp or build path, the setup no file time, and the zip's
+# entries have a fixed order, fixed permissions and one fixed time,
+# SOURCE_DATE_EPOCH when set, otherwise the last commit's.
 #   tools/release.sh [OUT_DIR]    (default: dist)
 # Installs the Debian packages it needs when missing.
 set -eu -o pipefail
@@ -31,9 +34,9 @@ fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-echo "== building gen_Tavrin.dll $version (i686, in $work)"
+echo "== building gen_Tavrin.dll $version and its setup program (i686, in $work)"
 cmake --preset win32 -B "$work/build" -D TAVRIN_WINDOWS_TESTS=OFF >"$work/build.log" 2>&1 \
-  && cmake --build "$work/build" -j 2 --target gen_Tavrin >>"$work/build.log" 2>&1 \
+  && cmake --build "$work/build" -j 2 --target gen_Tavrin setup >>"$work/build.log" 2>&1 \
   || { tail -30 "$work/build.log" >&2; fail "the build failed"; }
 dll=$work/build/gen_Tavrin.dll
 tools/check-dll.sh "$dll" i386
@@ -58,4 +61,8 @@ zip=$out/Tavrin-$version.zip
 rm -f "$zip"
 (cd "$stage" && TZ=UTC zip -X -q "$work/release.zip" "${files[@]}")
 mv "$work/release.zip" "$zip"
-echo "== ${zip#$root/}: $(stat -c %s "$zip") bytes, sha256 $(sha256sum "$zip" | cut -d' ' -f1)"
+setup=$out/Tavrin-$version-setup.exe
+cp "$work/build/Tavrin-$version-setup.exe" "$setup"
+for made in "$zip" "$setup"; do
+  echo "== ${made#$root/}: $(stat -c %s "$made") bytes, sha256 $(sha256sum "$made" | cut -d' ' -f1)"
+done

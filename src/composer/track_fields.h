@@ -15,6 +15,7 @@ typedef intptr_t (*HostQueryFn)(intptr_t wParam, intptr_t request);
 
 // Host requests (lParam of the WM_USER query).
 enum HostRequest : intptr_t {
+  kRequestHostVersion = 0,         // wParam 0: 0x5050 or more from 5.5 on; 0 or 1 from a host that does not know it
   kRequestPlaylistPosition = 125,  // wParam 0
   kRequestEntryTitle = 212,        // wParam = playlist position: the ANSI title's address
   kRequestEntryWideTitle = 213,    // wParam = playlist position: the UTF-16 title's address

@@ -1,4 +1,4 @@
-// The three entries the host calls, and the running state they own: one
+// The entries the host calls, and the running state they own: one
 // sequence stops publishing and one starts it, for start, Save and stop alike.
 #include "host/lifecycle.h"
 
@@ -15,6 +15,9 @@
 RunningState g_running;
 
 static int g_activeCalls = 0;
+
+// Hosts from this version (5.5) on remove a plug-in at once when asked to.
+constexpr intptr_t kFirstHostRemovingAtOnce = 0x5050;
 
 ActiveCall::ActiveCall() { ++g_activeCalls; }
 ActiveCall::~ActiveCall() { --g_activeCalls; }
@@ -35,8 +38,7 @@ static void PinModule() {
 // The plug-in's own file path, which its settings file follows. Without the
 // module instance, GetModuleFileNameA would name the host's program, whose
 // .ini is the host's own configuration; a full buffer means the path was cut.
-static bool GetModulePath(char* path, DWORD size) {
-  HMODULE module = g_descriptor.moduleInstance;
+static bool GetModulePath(HMODULE module, char* path, DWORD size) {
   if (module == nullptr) return false;
   DWORD length = GetModuleFileNameA(module, path, size);
   return length != 0 && length < size;
@@ -56,12 +58,12 @@ static void AskSettingsFolder(char* folder, size_t size) {
   memcpy(folder, text, length + 1);
 }
 
-static void FindOwnSettingsFiles() {
+static void FindOwnSettingsFiles(HMODULE module, SettingsLocations* files) {
   char modulePath[kSettingsPathSize];
   char hostFolder[kSettingsPathSize];
-  bool known = GetModulePath(modulePath, sizeof modulePath);
+  bool known = GetModulePath(module, modulePath, sizeof modulePath);
   AskSettingsFolder(hostFolder, sizeof hostFolder);
-  FindSettingsLocations(known ? modulePath : nullptr, hostFolder, &g_running.settingsFiles);
+  FindSettingsLocations(known ? modulePath : nullptr, hostFolder, files);
 }
 
 // Every change of the template comes through here. A template longer in
@@ -153,7 +155,7 @@ int PluginStart() {
   if (g_running.started) StopRunning();
   // The goodbye and the host's answer are waits: a stop or a start that came
   // during either has done all there was to do.
-  if (g_running.changes == change) FindOwnSettingsFiles();
+  if (g_running.changes == change) FindOwnSettingsFiles(g_descriptor.moduleInstance, &g_running.settingsFiles);
   if (g_running.changes != change) return 0;
   LoadSettingsFile(g_running.settingsFiles, &g_running.settings);
   ConvertTemplateToUtf8();
@@ -185,4 +187,29 @@ void PluginStop() {
   if (g_running.configuring != nullptr && g_running.configuring->dialog != nullptr)
     EndDialog(g_running.configuring->dialog, 0);
   StopRunning();
+}
+
+// The host removes the plug-in, started or not. Nothing of the plug-in's
+// stays in the host once stop has run: it subclasses none of the host's
+// windows, and stop ends its timer, link and dialog. So it may be unloaded
+// and deleted at once, which hosts from 5.5 on do on the answer 1; older ones
+// know only 0, removal at the next start of the player.
+int PluginUninstall(HWND preferencesPage) {
+  // The question is a wait: a stop and unload inside it find this call in
+  // progress and keep the module mapped (see PluginStop).
+  ActiveCall call;
+  int answer = QueryHost(0, kRequestHostVersion) >= kFirstHostRemovingAtOnce ? 1 : 0;
+  int choice = MessageBoxA(preferencesPage, "Delete Tavrin's settings too?", "Tavrin",
+                           MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+  if (choice == IDYES) {
+    // Our own module, never the one the host names: the path of another (the
+    // host's program) would lead to the host's own configuration.
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&g_running), &self);
+    SettingsLocations files;
+    FindOwnSettingsFiles(self, &files);
+    DeleteSettingsFiles(preferencesPage, files);
+  }
+  return answer;
 }

@@ -1,4 +1,4 @@
-// The three entries the host calls, and the one owner of the plug-in's
+// The entries the host calls, and the one owner of the plug-in's
 // running state: the settings, the composer's state, the tick timer, the one
 // messenger link and the open settings dialog.
 #pragma once
@@ -35,6 +35,9 @@ extern RunningState g_running;
 int PluginStart();
 void PluginConfigure();
 void PluginStop();
+// Asks whether the settings go with the plug-in; 1: the host may stop,
+// unload and delete it now, 0: only at the player's next start.
+int PluginUninstall(HWND preferencesPage);
 
 // Counts the calls of ours in progress on the host's thread (entries and
 // ticks) for as long as it lives: each can wait, and the host's messages that

@@ -30,3 +30,5 @@ constexpr int kPluginDescriptorVersion = 0x10;
 extern PluginDescriptor g_descriptor;
 
 extern "C" __declspec(dllexport) PluginDescriptor* winampGetGeneralPurposePlugin();
+// 1: the host may stop, unload and delete the plug-in now; 0: at its next start.
+extern "C" __declspec(dllexport) int __cdecl winampUninstallPlugin(HINSTANCE module, HWND preferencesPage, int param);

@@ -167,3 +167,26 @@ void ShowSaveFailure(HWND owner, const SettingsLocations& locations, const SaveR
   message.CutAtCharBoundary(FitText);
   MessageBoxA(owner, text, "Tavrin", MB_OK | MB_ICONWARNING);
 }
+
+// 0 when the file is gone, or never was.
+static DWORD DeleteFileAt(const char* path) {
+  if (path[0] == '\0' || DeleteFileA(path)) return 0;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
+}
+
+void DeleteSettingsFiles(HWND owner, const SettingsLocations& locations) {
+  // Both paths often name one file (when the host keeps its settings in its
+  // own folder, the one that holds Plugins): deleting it twice is harmless,
+  // and one spelling is tried once, so that a failure is told once.
+  DWORD besideError = DeleteFileAt(locations.besidePlugin);
+  DWORD perUserError = strcmp(locations.perUser, locations.besidePlugin) != 0 ? DeleteFileAt(locations.perUser) : 0;
+  if (besideError == 0 && perUserError == 0) return;
+  char text[1024];
+  BoundedWriter message(text, sizeof text);
+  message.AppendText("The settings could not be deleted.\n\n");
+  if (besideError != 0) AppendFailure(locations.besidePlugin, besideError, &message);
+  if (perUserError != 0) AppendFailure(locations.perUser, perUserError, &message);
+  message.CutAtCharBoundary(FitText);
+  MessageBoxA(owner, text, "Tavrin", MB_OK | MB_ICONWARNING);
+}

@@ -11,11 +11,14 @@ namespace standin {
 
 namespace {
 
-const wchar_t kWindowClass[] = L"TavrinStandInPlayer";
+// The real player's main window class: setup programs look for it to tell
+// whether the player is running.
+const wchar_t kWindowClass[] = L"Winamp v1.x";
 const UINT_PTR kRepaintTimer = 1;
 
 // The plug-in's queries (lParam of WM_USER).
 enum : intptr_t {
+  kVersion = 0,
   kPlaylistPosition = 125,
   kEntryTitle = 212,
   kEntryWideTitle = 213,
@@ -288,6 +291,8 @@ intptr_t StandInPlayer::RealAnswer(intptr_t argument, intptr_t request, const Pl
       if (argument < 0 || argument >= static_cast<intptr_t>(script.playlist.size())) return 0;
       return KeptText(request == kEntryWideFileName, script.playlist[argument].fileName, &fileNameAnswer,
                       &wideFileNameAnswer);
+    case kVersion:
+      return argument == 0 ? kHostVersion : 0;
     case kSettingsDirectory:
       if (argument != 0 || settingsDirectory.empty()) return 0;
       return reinterpret_cast<intptr_t>(settingsDirectory.c_str());
@@ -375,6 +380,13 @@ void StandInPlayer::ConfigurePlugin() { record->configure(); }
 void StandInPlayer::StopPlugin() {
   started = false;
   record->stop();
+}
+
+int StandInPlayer::UninstallPlugin(HWND preferencesPage) {
+  typedef int(__cdecl * UninstallFn)(HINSTANCE, HWND, int);
+  FARPROC entry = GetProcAddress(module, "winampUninstallPlugin");
+  if (entry == nullptr) return -1;
+  return reinterpret_cast<UninstallFn>(reinterpret_cast<void (*)()>(entry))(module, preferencesPage, 0);
 }
 
 void StandInPlayer::UnloadPlugin() {

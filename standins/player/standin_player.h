@@ -70,6 +70,8 @@ class ComApartment {
 
 class StandInPlayer {
  public:
+  // What request 0 answers: 5.5, the first version that removes a plug-in at once.
+  static constexpr intptr_t kHostVersion = 0x5050;
   StandInPlayer();
   ~StandInPlayer();  // stops and unloads a plug-in still loaded, destroys the window
 
@@ -109,6 +111,9 @@ class StandInPlayer {
   int StartPlugin();
   void ConfigurePlugin();  // returns when the dialog closes
   void StopPlugin();
+  // The uninstall entry (-1 when the plug-in has none): 1 asks the host to
+  // stop, unload and delete the plug-in now, 0 at its next start.
+  int UninstallPlugin(HWND preferencesPage);
   void UnloadPlugin();  // FreeLibrary; stop first
 
  private:

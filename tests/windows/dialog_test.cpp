@@ -41,7 +41,7 @@ class Dialog : public ::testing::Test {
   // Empty settingsBytes leave the settings files as they are; prepare sets
   // up the player before the plug-in starts.
   void StartAll(const std::string& settingsBytes, const char* title = kTitle,
-                const std::function<void(standin::StandInPlayer&)>& prepare = nullptr) {
+                const std::function<void(standin::StandInPlayer&)>& prepare = nullptr, bool start = true) {
     if (!settingsBytes.empty()) harness::WriteSettingsFile(settingsBytes);
     std::string error;
     if (!messenger.IsRunning()) {
@@ -50,7 +50,9 @@ class Dialog : public ::testing::Test {
     host.reset(new PluginHost(harness::OneTrack(title, 245, 61000)));
     ASSERT_TRUE(host->Ok(&error)) << error;
     if (prepare) prepare(host->Player());
-    ASSERT_EQ(0, host->Start());
+    if (start) {
+      ASSERT_EQ(0, host->Start());
+    }
   }
   void RunDialog(const std::vector<Step>& steps, DWORD timeoutMs = 15000) {
     driver.Run(&host->Player(), steps, timeoutMs);
@@ -467,6 +469,63 @@ TEST_P(DialogWithoutSettingsFolder, KeepsTheFileBesideThePlugin) {
 INSTANTIATE_TEST_SUITE_P(Dialog, DialogWithoutSettingsFolder,
                          ::testing::Values(FolderAnswer{0, 257}, FolderAnswer{0, 400}, FolderAnswer{1, 0},
                                            FolderAnswer{2, 0}, FolderAnswer{0xFFFF, 0}));
+
+// Removal from the host's Preferences, never started or with the settings
+// dialog open: the question is owned by the page it is asked from, the
+// settings (both files) go only on Yes ("No" is the default: Enter keeps
+// them), the answer is 1 only from a host of 5.5 or later, and the stop and
+// unload that follow at once leave nothing running.
+struct UninstallCase {
+  const char* name;
+  bool dialogOpen;  // else never started
+  bool yes;         // else Enter
+  intptr_t hostVersion;
+  int expected;
+};
+
+class DialogUninstall : public Dialog, public ::testing::WithParamInterface<UninstallCase> {};
+
+TEST_P(DialogUninstall, AsksAboutTheSettingsAndLeavesNothingRunning) {
+  const UninstallCase& c = GetParam();
+  HostSettingsFolder hostFolder;
+  const std::string bytes = harness::SettingsBytes("$A", 1, 0, 1, 0, 0), perUser = hostFolder.PerUserFile();
+  CreateDirectoryA(hostFolder.Plugins().c_str(), nullptr);
+  harness::WriteSettingsFile(bytes, std::wstring(perUser.begin(), perUser.end()));
+  ASSERT_NO_FATAL_FAILURE(StartAll(bytes, kTitle, [&](standin::StandInPlayer& player) {
+    player.SetSettingsDirectory(hostFolder.Folder());
+    player.SetAnswerOverride(0, c.hostVersion);
+  }, c.dialogOpen));
+  int answer = -1;
+  std::string question;
+  Step uninstallThenStop = [&](HWND page) {
+    DialogDriver box;
+    box.RunModal(page, [&] { answer = host->Player().UninstallPlugin(page); }, {Do([&](HWND shown) {
+                   question = MessageBoxText(shown);
+                   if (c.yes) harness::Click(shown, IDYES);
+                   else PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+                 })});
+    host->Stop();
+    return true;
+  };
+  if (c.dialogOpen) RunDialog({uninstallThenStop});
+  else uninstallThenStop(host->Player().Window());
+  EXPECT_EQ(c.expected, answer);
+  EXPECT_NE(std::string::npos, question.find("settings")) << question;
+  const size_t ticks = host->Ticks();
+  harness::PumpForTimerPeriods(5, 40);
+  EXPECT_EQ(ticks, host->Ticks()) << "ticks after stop";
+  host.reset();
+  harness::PumpForTimerPeriods(5, 40);  // unloaded: a timer left behind would fault
+  std::string beside = "(missing)";
+  harness::ReadSettingsFile(&beside);
+  EXPECT_EQ(c.yes ? "(missing)" : bytes, beside);
+  EXPECT_EQ(c.yes ? "(missing)" : bytes, hostFolder.PerUserBytes());
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialog, DialogUninstall,
+                         ::testing::Values(UninstallCase{"NeverStartedYes", false, true, 0x5050, 1},
+                                           UninstallCase{"DialogOpenNoByEnter", true, false, 0x504F, 0}),
+                         [](const ::testing::TestParamInfo<UninstallCase>& info) { return info.param.name; });
 
 void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
   std::vector<INPUT> inputs;

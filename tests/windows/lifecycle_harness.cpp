@@ -72,8 +72,8 @@ bool ReadSettingsFile(std::string* bytes) {
   return true;
 }
 
-void WriteSettingsFile(const std::string& bytes) {
-  FILE* file = _wfopen(SettingsPath().c_str(), L"wb");
+void WriteSettingsFile(const std::string& bytes, const std::wstring& path) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
   if (file == nullptr) return;
   fwrite(bytes.data(), 1, bytes.size(), file);
   fclose(file);
@@ -156,19 +156,25 @@ void PumpForTimerPeriods(int periods, DWORD periodMs) {
 }
 
 void DialogDriver::Run(standin::StandInPlayer* player, const std::vector<Step>& newSteps, DWORD newTimeoutMs) {
+  RunModal(player->Window(), [player] { player->ConfigurePlugin(); }, newSteps, newTimeoutMs);
+}
+
+void DialogDriver::RunModal(HWND newOwner, const std::function<void()>& call, const std::vector<Step>& newSteps,
+                            DWORD newTimeoutMs) {
   steps = newSteps;
   nextStep = 0;
-  owner = player->Window();
+  owner = newOwner;
   dialog = nullptr;
   dialogSeen = false;
   timedOut = false;
   startedAt = GetTickCount();
   timeoutMs = newTimeoutMs;
+  DialogDriver* outer = g_activeDriver;
   g_activeDriver = this;
   const UINT_PTR timer = SetTimer(nullptr, 0, 20, OnTimer);
-  player->ConfigurePlugin();
+  call();
   KillTimer(nullptr, timer);
-  g_activeDriver = nullptr;
+  g_activeDriver = outer;
 }
 
 void CALLBACK DialogDriver::OnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -186,7 +192,7 @@ void DialogDriver::Tick(UINT_PTR) {
     dialogSeen = true;
   }
   if (GetTickCount() - startedAt > timeoutMs) {
-    if (!timedOut) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    if (!timedOut) EndDialog(dialog, IDCANCEL);  // a message box without Cancel ignores IDCANCEL
     timedOut = true;
     return;
   }

@@ -20,7 +20,7 @@ std::wstring SettingsPath();
 // The settings file's bytes: the template, 0x03, the five settings, 0x00.
 std::string SettingsBytes(const std::string& format, int enabled, int icon, int headphones, int interval, int utf8);
 bool ReadSettingsFile(std::string* bytes);  // false when there is none
-void WriteSettingsFile(const std::string& bytes);
+void WriteSettingsFile(const std::string& bytes, const std::wstring& path = SettingsPath());
 void DeleteSettingsFile();
 
 // Keeps whatever settings file was there before a test and puts it back after.
@@ -85,6 +85,10 @@ class DialogDriver {
   // Opens the dialog through the configure entry and runs the steps.
   // Returns when the configure entry returns.
   void Run(standin::StandInPlayer* player, const std::vector<Step>& steps, DWORD timeoutMs = 15000);
+  // The same for any call that shows a modal dialog owned by owner (a message
+  // box); drivers may nest.
+  void RunModal(HWND owner, const std::function<void()>& call, const std::vector<Step>& steps,
+                DWORD timeoutMs = 15000);
   bool DialogSeen() const { return dialogSeen; }
   bool AllStepsRan() const { return nextStep == steps.size(); }
   bool TimedOut() const { return timedOut; }
