@@ -2,9 +2,12 @@
 // field (position + 1, the length text, the bitrate from 126/1, the sample
 // rate from 126/0, the list length, the title split, the bar's cell), the
 // title and its cut, the expansion, the cut of the last text offered with the
-// mark after it, and whether the text is offered. The host's answers, the
-// template, the mark and forgetting the last text change between ticks, in
-// each modelled code page, with titles asked as ANSI or as wide text.
+// mark after it, and whether the text is offered; the tags, asked for when
+// the template names them and the entry changed (the host's tags may change
+// in between), as wide text first when the host knows it, none for a stream. The
+// host's answers, the template, the mark and forgetting the last text change
+// between ticks, in each modelled code page, with titles asked as ANSI or as
+// wide text.
 //
 // Input: byte 0 the code page (its value mod 3: 1252, 932, 936), titles asked
 // as wide text from 0x80; byte 1 the high 32 bits of every numeric answer;
@@ -12,15 +15,19 @@
 // 0-1 the ANSI title: keep, new, null, a non-address; bits 2-3 the wide
 // title: keep, new, 0, a non-address; a non-address is 1 to 0xFFFF, from the
 // list length's low bits; bits 4-5 the mark: none, " (paused)", " (stopped)",
-// none; bit 6 forget the last text first; bit 7 a new template), six 32-bit
-// little-endian numbers (playlist position, length in s, position in ms,
-// sample rate, bitrate, list length), then as the control byte asks the new
-// ANSI title (to a zero byte), the new wide title (UTF-16LE, to a zero unit)
-// and the new template (to a zero byte; an empty one is null).
+// none and new tags; bit 6 forget the last text first; bit 7 a new template),
+// six 32-bit little-endian numbers (playlist position, length in s, position
+// in ms, sample rate, bitrate, list length), then as the control byte asks the
+// new ANSI title (to a zero byte), the new wide title (UTF-16LE, to a zero
+// unit), the new template (to a zero byte; an empty one is null) and the new
+// tags: a byte of what the host knows (bit 0 request 214, bit 1 the tags for
+// 3026), the file name and the four tags (each to a zero byte; 214 and 3026
+// give their bytes widened, 211 and 290 always answer).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 
 #include "composer/status_composer.h"
@@ -31,6 +38,9 @@ namespace {
 
 using ref::Check;
 
+const char* const kTagNames[4] = {"album", "year", "genre", "track"};
+constexpr size_t kFileNameSize = 1024;  // the longest name the plug-in takes, with its zero
+
 // The host: what it answers for this tick.
 struct Host {
   int32_t numbers[6];  // position, length, position in ms, sample rate, bitrate, list length
@@ -38,13 +48,58 @@ struct Host {
   intptr_t title;      // request 212: an address, or a value below any address
   intptr_t wideTitle;  // request 213
   bool wide;           // asked only with wide titles on
+  uint8_t knows;       // the wide requests it answers: bits as in the input
+  std::string fileName;
+  std::string tags[4];
+  void* nameAnswer;    // the last file name answered, gone at the next query
 } g_host;
 
 intptr_t Number(int i) { return static_cast<intptr_t>(g_host.numbers[i]) + g_host.highBits; }
 
+template <typename Text>
+void* Copy(const Text& text);
+
+// Each byte as a unit of its own, and back: the host's wide texts.
+std::u16string Widened(const std::string& bytes) { return std::u16string(bytes.begin(), bytes.end()); }
+template <typename Unit>
+std::string Bytes(const Unit* text) {
+  std::string bytes;
+  for (; *text != 0; ++text) bytes += static_cast<char>(*text);
+  return bytes;
+}
+
+// A tag request names the file the host gave and one of the four tags; the
+// host fills at most retlen units, its zero included, or answers 1 unfilled.
+template <typename Request>
+intptr_t AnswerTag(const Request& request, bool fills) {
+  Check(Bytes(request.filename) == g_host.fileName);
+  const std::string metadata = Bytes(request.metadata);
+  int tag = 0;
+  while (tag < 4 && metadata != kTagNames[tag]) ++tag;
+  Check(tag < 4);
+  const std::string text = fills ? g_host.tags[tag].substr(0, request.retlen - 1) : "";
+  if (fills) std::copy(text.begin(), text.end(), request.ret), request.ret[text.size()] = 0;
+  return 1;
+}
+
+// A file name, valid until the next query.
+intptr_t AnswerName(bool wide, intptr_t wParam) {
+  Check(wParam == g_host.numbers[0]);
+  if (wide && !(g_host.knows & 1)) return 1;
+  g_host.nameAnswer = wide ? Copy(Widened(g_host.fileName)) : Copy(g_host.fileName);
+  return reinterpret_cast<intptr_t>(g_host.nameAnswer);
+}
+
 // Only the requests the composer needs, the titles for the current entry.
 intptr_t HostQuery(intptr_t wParam, intptr_t request) {
+  free(g_host.nameAnswer);
+  g_host.nameAnswer = nullptr;
   switch (request) {
+    case kRequestEntryFileName: return AnswerName(false, wParam);
+    case kRequestEntryWideFileName: return AnswerName(true, wParam);
+    case kRequestFileTag:
+      return AnswerTag(*reinterpret_cast<const FileTagRequest*>(wParam), true);
+    case kRequestWideFileTag: return AnswerTag(*reinterpret_cast<const WideFileTagRequest*>(wParam), g_host.knows & 2);
     case kRequestPlaylistPosition: return Number(0);
     case kRequestEntryTitle: Check(wParam == g_host.numbers[0]); return g_host.title;
     case kRequestEntryWideTitle: Check(g_host.wide && wParam == g_host.numbers[0]); return g_host.wideTitle;
@@ -60,14 +115,33 @@ struct Model {
   unsigned titleEncoding;  // a code page, or ref::kUtf8
   std::string lastTitle;
   bool hasTitlePart = false;
-  std::string values[8];   // $A $T $I $D $B $S $L $P
+  std::string values[12];  // $A $T $I $D $B $S $L $P $R $Y $G $N
   unsigned offeredEncoding;
   std::string lastOffered;
+  unsigned tagsKnown = 0;
+  int32_t tagsPosition = 0;
 };
+
+// The tags a refresh that asks for those in `ask` gets from the host.
+void ModelTags(unsigned codePage, bool utf8, unsigned ask, Model* model) {
+  const std::string& name = g_host.fileName;
+  const bool usable = name.size() < kFileNameSize, stream = name.find("://") != std::string::npos;
+  const bool wide = utf8 && (g_host.knows & 1) && usable;
+  for (int i = 0; i < 4; ++i) {
+    std::string& value = model->values[8 + i];
+    if (!(ask & (1u << i))) continue;
+    value.clear();
+    if (stream || !usable) continue;
+    if (wide && (g_host.knows & 2)) value = ref::Utf16ToUtf8(Widened(g_host.tags[i].substr(0, kTagSize - 1)), kTagSize - 1);
+    if (!value.empty()) continue;
+    const std::string tag = g_host.tags[i].substr(0, kTagSize - 1);
+    value = utf8 ? ref::Fit(ref::kUtf8, ref::AnsiToUtf8(codePage, tag), kTagSize - 1) : tag;
+  }
+}
 
 // One tick of the model; returns whether a text is offered.
 bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16string* wideTitle,
-               const std::string* format, const std::string& mark, Model* model) {
+               const std::string* format, const std::string& mark, unsigned tags, Model* model) {
   const int32_t* n = g_host.numbers;
   unsigned encoding = codePage;
   std::string title = static_cast<uintptr_t>(g_host.title) >= kLowestAddress ? ansiTitle : "";
@@ -78,7 +152,8 @@ bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16st
   if (title.find("Prebuffering : ") != std::string::npos || title.find("[Buffer: ") != std::string::npos)
     title = "[Buffering...]";
   title = ref::Fit(encoding, title, kTitleSize - 1);
-  if (encoding != model->titleEncoding || title != model->lastTitle) {
+  const bool titleChanged = encoding != model->titleEncoding || title != model->lastTitle;
+  if (titleChanged) {
     model->titleEncoding = encoding;
     model->lastTitle = title;
     ref::Split split = ref::SplitTitle(title);
@@ -91,6 +166,12 @@ bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16st
     model->values[5] = ref::Printed("%lldkHz", n[3]);
     model->values[6] = ref::Printed("%lld", n[5]);
   }
+  if (titleChanged || n[0] != model->tagsPosition) {
+    model->tagsKnown = 0;
+    model->tagsPosition = n[0];
+  }
+  ModelTags(codePage, encoding == ref::kUtf8, tags & ~model->tagsKnown, model);
+  model->tagsKnown |= tags;
   model->values[7] = ref::Bar(n[1], n[2]);
 
   const std::string expanded = ref::Expand(encoding, format != nullptr ? *format : "", model->values);
@@ -118,6 +199,7 @@ void CheckFields(const TrackFields& fields, const Model& model) {
                             fields.listLengthText};
   for (int i = 0; i < 5; ++i) Check(Holds(numbers[i], kNumberTextSize, model.values[2 + i]));
   Check(Holds(fields.progressText, kProgressTextSize, model.values[7]));
+  for (int i = 0; i < 4; ++i) Check(Holds(fields.tagTexts[i], kTagSize, model.values[8 + i]));
 }
 
 // A host that does not know a request may answer any small value: 1 to 0xFFFF.
@@ -156,6 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   void* wideCopy = nullptr;
   g_host.wideTitle = 1;
   static const char* const kMarks[4] = {"", " (paused)", " (stopped)", ""};
+  g_host.knows = 3;
 
   for (int tick = 0; tick < 16 && input.Left() > 0; ++tick) {
     const uint8_t control = input.Byte();
@@ -185,6 +268,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (control & 0x80) {
       input.Text(&format);
       nullFormat = format.empty();
+      RecomposeNextTick(composer);  // as a Save does
+    }
+    if ((control & 0x30) == 0x30) {
+      g_host.knows = input.Byte();
+      input.Text(&g_host.fileName);
+      for (std::string& tag : g_host.tags) input.Text(&tag);
     }
     const std::string mark = kMarks[control >> 4 & 3];
     if (control & 0x40) {
@@ -192,22 +281,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       model.lastOffered.clear();
     }
 
-    // The template as the plug-in keeps it for each encoding.
+    // The template as the plug-in keeps it for each encoding, and the tags
+    // it names (a byte search may name more: they are asked for, not shown).
     const std::string utf8Format = ref::AnsiToUtf8(codePage, format);
-    RefreshTrackFields(HostQuery, wide, &composer->fields);
+    unsigned tags = 0;
+    for (int i = 0; i < 4; ++i) tags |= format.find(std::string("$") + "RYGN"[i]) != std::string::npos ? 1u << i : 0;
+    RefreshTrackFields(HostQuery, wide, static_cast<uint8_t>(tags), &composer->fields);
     const bool inUtf8 = composer->fields.encoding == TextEncoding::kUtf8;
     const char* tickFormat = nullFormat ? nullptr : inUtf8 ? utf8Format.c_str() : format.c_str();
     const char* offered = ComposeStatus(tickFormat, mark.empty() ? nullptr : mark.c_str(), composer);
 
     const std::string& modelFormat = inUtf8 ? utf8Format : format;
-    bool expectOffered =
-        ModelTick(codePage, ansiTitle, wide ? &wideTitle : nullptr, nullFormat ? nullptr : &modelFormat, mark, &model);
+    bool expectOffered = ModelTick(codePage, ansiTitle, wide ? &wideTitle : nullptr,
+                                   nullFormat ? nullptr : &modelFormat, mark, tags, &model);
     CheckFields(composer->fields, model);
     Check(offered == (expectOffered ? composer->lastTextOffered : nullptr));
     Check(Holds(composer->lastTextOffered, kLastTextSize, model.lastOffered));
   }
   free(ansiCopy);
   free(wideCopy);
+  free(g_host.nameAnswer);
   free(composer);
   return 0;
 }

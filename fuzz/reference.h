@@ -125,13 +125,40 @@ inline size_t Find(unsigned encoding, const std::string& text, const std::string
   return std::string::npos;
 }
 
-// The eight placeholders in the order they are replaced; each step replaces
-// the first occurrence in the text so far and keeps at most 1023 bytes.
-inline std::string Expand(unsigned encoding, const std::string& format, const std::string values[8]) {
-  static const char kOrder[] = "ATIDBSLP";
-  std::string text = Fit(encoding, format, 1023);
-  for (int i = 0; i < 8; ++i) {
-    size_t at = Find(encoding, text, std::string("$") + kOrder[i]);
+// Sections, read character by character: "$(" opens one, the next "$)"
+// closes it; it stays without the pair when no placeholder in it has an empty
+// value, and goes whole otherwise. An unclosed "$(" stays as typed.
+inline std::string SettleSections(unsigned encoding, const std::string& format, const std::string values[12]) {
+  static const std::string kLetters = "ATIDBSLPRYGN";
+  const std::vector<size_t> starts = Starts(encoding, format);
+  std::string out, section;
+  bool open = false, filled = true;
+  for (size_t k = 0; k + 1 < starts.size(); ++k) {
+    const std::string two = format.substr(starts[k], 2), character = format.substr(starts[k], starts[k + 1] - starts[k]);
+    if (two == (open ? "$)" : "$(")) {
+      if (open && filled) out += section;
+      open = !open, filled = true, section.clear(), ++k;
+    } else if (open) {
+      size_t letter = two[0] == '$' && two.size() == 2 ? kLetters.find(two[1]) : std::string::npos;
+      if (letter != std::string::npos && values[letter].empty()) filled = false;
+      section += character;
+    } else {
+      out += character;
+    }
+  }
+  return open ? out + "$(" + section : out;
+}
+
+// The twelve placeholders in the order they are replaced (a tag's only when
+// the template names it); each step replaces the first occurrence in the
+// text so far and keeps at most 1023 bytes.
+inline std::string Expand(unsigned encoding, const std::string& format, const std::string values[12]) {
+  static const char kOrder[] = "ATIDBSLPRYGN";
+  std::string text = Fit(encoding, SettleSections(encoding, format, values), 1023);
+  for (int i = 0; i < 12; ++i) {
+    const std::string token = std::string("$") + kOrder[i];
+    if (i >= 8 && Find(encoding, format, token) == std::string::npos) continue;
+    size_t at = Find(encoding, text, token);
     if (at != std::string::npos) text = text.substr(0, at) + values[i] + text.substr(at + 2);
     text = Fit(encoding, text, 1023);
   }

@@ -42,6 +42,7 @@ need i686-w64-mingw32-g++ g++-mingw-w64-i686-win32
 need x86_64-w64-mingw32-widl mingw-w64-tools
 need import imagemagick
 need makensis nsis
+need valgrind valgrind  # the report's instruction counts
 
 if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then

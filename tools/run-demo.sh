@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The plug-in's main job, on the stand-ins: the stand-in player plays its
 # built-in playlist (several tracks, a seek, a stream that buffers, Japanese
-# and Cyrillic titles, a pause and a stop) with the real gen_Tavrin.dll loaded,
+# and Cyrillic titles, albums and years from the tags, a pause and a stop)
+# with the real gen_Tavrin.dll loaded,
 # the stand-in messenger shows every status it is handed, and the timeline of
 # both is printed; a short second scene shows the status cleared while paused
 # or stopped. On the way the player opens the plug-in's settings dialog once,
@@ -39,12 +40,15 @@ cmake --build "$build" -j "$(nproc)" --target gen_Tavrin standin_player standin_
 rm -rf "$demo"
 mkdir -p "$demo/Plugins"
 # The plug-in in a Plugins folder of its own, as in the player's install,
-# with its settings file: the default template, the idle icon and headphones,
+# with its settings file: a template with the title, the album and the year
+# in sections (each goes where it is empty: the title without a hyphen, the
+# album of the track without one, all of the stream's), the idle icon and
+# headphones,
 # an interval of 0 (the shortest timer) because the playlist runs 20x fast,
 # Unicode titles (the YM 8.0 box) and "Mark status" when paused or stopped.
 # The demo's second scene switches to "Clear status".
 cp "$build/gen_Tavrin.dll" "$demo/Plugins/"
-printf '$A - $T ($D) $P\003\001\002\001\000\001\000\001' >"$demo/Plugins/gen_Tavrin.ini"
+printf '$A$( - $T$)$( from $R$)$( ($Y)$) $P\003\001\002\001\000\001\000\001' >"$demo/Plugins/gen_Tavrin.ini"
 
 echo "== the demo (Xvfb + Wine, $what): player time runs 20x faster than real time"
 tools/with-display.sh "$build/wineprefix" tools/demo-session.sh "$build" "$demo"

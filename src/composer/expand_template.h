@@ -1,4 +1,5 @@
-// Expansion of the status template's eight placeholders.
+// Expansion of the status template: its twelve placeholders and its
+// sections.
 #pragma once
 
 #include <stddef.h>
@@ -15,3 +16,7 @@ struct ExpansionBuffer {
 // Expands format with fields in work and returns the result, which lives in
 // work. format is in the fields' encoding; a null one expands like an empty one.
 const char* ExpandTemplate(const char* format, const TrackFields& fields, ExpansionBuffer* work);
+
+// The tags (TagBits) whose placeholders format names: those the fields must
+// hold before it is expanded.
+uint8_t TagTokensIn(TextEncoding encoding, const char* format);

@@ -7,7 +7,20 @@
 
 #include "platform/text.h"
 
+// Remembers what this comparison is made of; false when nothing changed
+// since the last one. A mark too long to remember is never the same.
+static bool TakeChanges(const char* mark, StatusComposer* composer) {
+  const bool unchanged = composer->compared && !composer->fields.changed && strcmp(mark, composer->comparedMark) == 0;
+  composer->fields.changed = false;
+  const size_t markLength = strlen(mark);
+  composer->compared = markLength < kMarkSize;
+  if (composer->compared) memcpy(composer->comparedMark, mark, markLength + 1);
+  return !unchanged;
+}
+
 const char* ComposeStatus(const char* format, const char* mark, StatusComposer* composer) {
+  if (mark == nullptr) mark = "";
+  if (!TakeChanges(mark, composer)) return nullptr;
   const TextEncoding encoding = composer->fields.encoding;
   ExpansionBuffer work;
   const char* expanded = ExpandTemplate(format, composer->fields, &work);
@@ -15,7 +28,6 @@ const char* ComposeStatus(const char* format, const char* mark, StatusComposer* 
   // The text is cut to what the last-text buffer holds before the comparison,
   // so an overlong text equals what was stored and is not offered every tick;
   // a mark goes after the cut, so that it always shows.
-  if (mark == nullptr) mark = "";
   size_t markLength = strlen(mark);
   if (markLength > kLastTextSize - 1) markLength = kLastTextSize - 1;
   char text[kLastTextSize];
@@ -31,4 +43,9 @@ const char* ComposeStatus(const char* format, const char* mark, StatusComposer* 
   return composer->lastTextOffered;
 }
 
-void ForgetLastTextOffered(StatusComposer* composer) { composer->lastTextOffered[0] = '\0'; }
+void ForgetLastTextOffered(StatusComposer* composer) {
+  composer->lastTextOffered[0] = '\0';
+  composer->compared = false;
+}
+
+void RecomposeNextTick(StatusComposer* composer) { composer->compared = false; }

@@ -1,4 +1,4 @@
-// The eight placeholder texts, refreshed from the host's answers each tick.
+// The placeholder texts, refreshed from the host's answers each tick.
 #include "composer/track_fields.h"
 
 #include <string.h>
@@ -25,9 +25,16 @@ static bool IsBuffering(const char* title) {
 // The title as the rest of the refresh sees it, in a buffer of kTitleSize,
 // after the buffering substitution. A longer title is cut to 259 bytes at a
 // character boundary, and it is that cut form that is compared and kept.
-static void TakeTitle(const char* title, TextEncoding encoding, char* out) {
-  if (IsBuffering(title)) title = kBufferingTitle;
-  size_t length = FitTextIn(encoding, title, kTitleSize - 1);
+// The title kept from the last change is already cut and holds no buffering
+// marker, so the same title again (most ticks) needs neither step.
+static void TakeTitle(const char* title, TextEncoding encoding, const char* lastTitle, char* out) {
+  size_t length;
+  if (SameText(title, lastTitle)) {
+    length = strlen(title);
+  } else {
+    if (IsBuffering(title)) title = kBufferingTitle;
+    length = FitTextIn(encoding, title, kTitleSize - 1);
+  }
   memcpy(out, title, length);
   out[length] = '\0';
 }
@@ -36,20 +43,20 @@ static void TakeTitle(const char* title, TextEncoding encoding, char* out) {
 // valid only until the next query. A wide title becomes UTF-8; without one
 // (a host that does not know the request answers 0 or 1) the ANSI title is
 // asked for, and a missing one reads as the empty text.
-static TextEncoding AskTitle(HostQueryFn query, int32_t position, bool wideTitle, char* out) {
+static TextEncoding AskTitle(HostQueryFn query, int32_t position, bool wideTitle, const char* lastTitle, char* out) {
   if (wideTitle) {
     intptr_t answer = query(position, kRequestEntryWideTitle);
     if (static_cast<uintptr_t>(answer) >= kLowestAddress) {
       // Room for the buffering markers past the title's own bound.
       char converted[4 * kTitleSize];
       Utf16ToUtf8(reinterpret_cast<const uint16_t*>(answer), converted, sizeof converted);
-      TakeTitle(converted, TextEncoding::kUtf8, out);
+      TakeTitle(converted, TextEncoding::kUtf8, lastTitle, out);
       return TextEncoding::kUtf8;
     }
   }
   intptr_t answer = query(position, kRequestEntryTitle);
   const char* title = static_cast<uintptr_t>(answer) >= kLowestAddress ? reinterpret_cast<const char*>(answer) : "";
-  TakeTitle(title, TextEncoding::kAnsi, out);
+  TakeTitle(title, TextEncoding::kAnsi, lastTitle, out);
   return TextEncoding::kAnsi;
 }
 
@@ -110,12 +117,20 @@ static void DrawProgressBar(int32_t lengthSeconds, int32_t positionMs, char* out
   out[cell + 1] = '|';
 }
 
-void RefreshTrackFields(HostQueryFn query, bool wideTitle, TrackFields* fields) {
+// The bar, or the empty text when the host knows no length.
+static void DrawProgress(HostQueryFn query, char* out) {
+  int32_t lengthSeconds = AskNumber(query, 1, kRequestPlaybackTime);
+  out[0] = '\0';
+  if (lengthSeconds >= 1) DrawProgressBar(lengthSeconds, AskNumber(query, 0, kRequestPlaybackTime), out);
+}
+
+void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, TrackFields* fields) {
   int32_t position = AskNumber(query, 0, kRequestPlaylistPosition);
   char title[kTitleSize];
-  TextEncoding encoding = AskTitle(query, position, wideTitle, title);
+  TextEncoding encoding = AskTitle(query, position, wideTitle, fields->lastTitle, title);
 
-  if (encoding != fields->encoding || !SameText(title, fields->lastTitle)) {
+  const bool titleChanged = encoding != fields->encoding || !SameText(title, fields->lastTitle);
+  if (titleChanged) {
     fields->encoding = encoding;
     FormatNumber(static_cast<int64_t>(position) + 1, "", fields->positionText);
     memcpy(fields->songText, title, sizeof title);
@@ -125,12 +140,20 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, TrackFields* fields) 
     FormatNumber(AskNumber(query, 1, kRequestStreamInfo), "kbps", fields->bitrateText);
     FormatNumber(AskNumber(query, 0, kRequestStreamInfo), "kHz", fields->sampleRateText);
     FormatNumber(AskNumber(query, 0, kRequestPlaylistLength), "", fields->listLengthText);
+    fields->changed = true;
   }
 
-  int32_t lengthSeconds = AskNumber(query, 1, kRequestPlaybackTime);
-  if (lengthSeconds < 1) {
-    fields->progressText[0] = '\0';
-    return;
+  // Two entries may share a title and not their tags.
+  if (titleChanged || position != fields->tagsPosition) {
+    fields->tagsKnown = 0;
+    fields->tagsPosition = position;
   }
-  DrawProgressBar(lengthSeconds, AskNumber(query, 0, kRequestPlaybackTime), fields->progressText);
+  const uint8_t unknownTags = tags & ~fields->tagsKnown;
+  if (unknownTags != 0) RefreshTrackTags(query, position, unknownTags, fields);
+
+  char bar[kProgressTextSize];
+  DrawProgress(query, bar);
+  if (strcmp(bar, fields->progressText) == 0) return;
+  memcpy(fields->progressText, bar, sizeof bar);
+  fields->changed = true;
 }

@@ -1,5 +1,6 @@
-// The eight texts the template placeholders insert, refreshed from the host
-// on every tick.
+// The texts the template placeholders insert, refreshed from the host on
+// every tick: eight from the playlist title and the playback, four from the
+// entry's tags.
 #pragma once
 
 #include <stddef.h>
@@ -23,11 +24,39 @@ enum HostRequest : intptr_t {
   kRequestPlaylistLength = 124,    // wParam 0
   kRequestPlaybackState = 104,     // wParam 0: 1 playing, 3 paused, 0 stopped
   kRequestSettingsFolder = 335,    // wParam 0: the address of the host's settings folder (ANSI)
+  kRequestEntryFileName = 211,     // wParam = playlist position: the ANSI file name's address
+  kRequestEntryWideFileName = 214, // wParam = playlist position: the UTF-16 file name's address
+  kRequestFileTag = 290,           // wParam = a FileTagRequest: 1 when the file's decoder knows tags
+  kRequestWideFileTag = 3026,      // wParam = a WideFileTagRequest: the same with wide texts
 };
+
+// The host fills ret (at most retlen bytes, its zero included) with the tag
+// named by metadata of the file.
+struct FileTagRequest {
+  const char* filename;
+  const char* metadata;
+  char* ret;
+  size_t retlen;
+};
+// The same in UTF-16; retlen counts characters.
+struct WideFileTagRequest {
+  const uint16_t* filename;
+  const uint16_t* metadata;
+  uint16_t* ret;
+  size_t retlen;
+};
+static_assert(sizeof(FileTagRequest) == 4 * sizeof(void*) && sizeof(WideFileTagRequest) == 4 * sizeof(void*),
+              "the host reads four pointer-sized words");
+
+// The tags the template can insert, as bits of a set; their placeholders
+// follow the eight others in this order.
+enum TagBits : uint8_t { kTagAlbum = 1, kTagYear = 2, kTagGenre = 4, kTagTrack = 8 };
+constexpr int kTagCount = 4;
 
 constexpr size_t kTitleSize = 260;        // songText and lastTitle, terminating zero included
 constexpr size_t kNumberTextSize = 24;    // any 32-bit value in its format, with the zero
 constexpr size_t kProgressTextSize = 13;  // "[----------]" and the zero
+constexpr size_t kTagSize = 128;          // a tag's text and the zero, cut between characters
 
 struct TrackFields {
   char songText[kTitleSize];           // $A: the artist part, or the whole title
@@ -40,6 +69,10 @@ struct TrackFields {
   char progressText[kProgressTextSize];  // $P
   char lastTitle[kTitleSize];          // title at the last refresh, after the buffering substitution
   TextEncoding encoding;               // of the texts above: UTF-8 when the host gave a wide title
+  char tagTexts[kTagCount][kTagSize];  // $R album, $Y year, $G genre, $N track number; empty when unknown
+  uint8_t tagsKnown;                   // TagBits asked for the current entry
+  int32_t tagsPosition;                // the playlist position the tags belong to
+  bool changed;                        // a refresh changed a text since the composer last looked
 };
 
 // An answer below this is no address: a host that does not know a request
@@ -47,6 +80,12 @@ struct TrackFields {
 constexpr uintptr_t kLowestAddress = 0x10000;
 
 // One tick's refresh: title-dependent fields on a title change, the bar
-// always. With wideTitle the title is asked for as wide text and the fields
-// are UTF-8; a host that gives none falls back to the ANSI title.
-void RefreshTrackFields(HostQueryFn query, bool wideTitle, TrackFields* fields);
+// always, and the tags in `tags` (TagBits) once per entry: when the title or
+// the playlist position changed, or a tag is asked for the first time. With
+// wideTitle the title is asked for as wide text and the fields are UTF-8; a
+// host that gives none falls back to the ANSI title.
+void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, TrackFields* fields);
+
+// Asks the host for the tags in `tags` of the entry at position, into
+// fields->tagTexts in fields->encoding (track_tags.cpp).
+void RefreshTrackTags(HostQueryFn query, int32_t position, uint8_t tags, TrackFields* fields);

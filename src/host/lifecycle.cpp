@@ -66,7 +66,8 @@ static void FindOwnSettingsFiles(HMODULE module, SettingsLocations* files) {
   FindSettingsLocations(known ? modulePath : nullptr, hostFolder, files);
 }
 
-// A template longer in UTF-8 than an expansion half is cut like one would be.
+// Every change of the template comes through here. A template longer in
+// UTF-8 than an expansion half is cut like one would be.
 static void ConvertTemplateToUtf8() {
   const char* format = g_running.settings.statusFormat != nullptr ? g_running.settings.statusFormat : "";
   char converted[3 * kSettingsReadSize + 1];
@@ -74,6 +75,8 @@ static void ConvertTemplateToUtf8() {
   size_t fit = length > 0 ? FitUtf8(converted, sizeof g_running.utf8Format - 1) : 0;
   memcpy(g_running.utf8Format, converted, fit);
   g_running.utf8Format[fit] = '\0';
+  g_running.tagTokens = TagTokensIn(TextEncoding::kAnsi, format) | TagTokensIn(TextEncoding::kUtf8, g_running.utf8Format);
+  RecomposeNextTick(&g_running.composer);
 }
 
 // No timer, and the link says goodbye (after the tick that is handing it a

@@ -23,6 +23,7 @@ struct RunningState {
   // The template in UTF-8, for ticks that get the title as wide text;
   // converted whenever the settings change, so no tick converts or allocates.
   char utf8Format[kExpansionHalfSize];
+  uint8_t tagTokens;                 // the tags either form of the template names (TagBits)
   StatusComposer composer;           // track fields and the last text offered
   bool statusCleared;                // the closing command went out for this pause or stop
   UINT_PTR timerId;                  // the tick timer, or 0

@@ -59,7 +59,11 @@ static void RunTick() {
   const char* mark = nullptr;
   if (!CheckPlayback(&mark)) return;
   StatusComposer& composer = g_running.composer;
-  RefreshTrackFields(QueryHost, g_running.settings.utf8Text != 0, &composer.fields);
+  const uint8_t tags = g_running.tagTokens;
+  RefreshTrackFields(QueryHost, g_running.settings.utf8Text != 0, tags, &composer.fields);
+  // A Save inside those queries whose template uses a tag not asked for
+  // leaves it to the next tick, which asks.
+  if ((g_running.tagTokens & ~tags) != 0) return;
   // Read only now: a Save or a stop that runs inside one of the queries above
   // replaces or frees the template.
   const char* format = composer.fields.encoding == TextEncoding::kUtf8 ? g_running.utf8Format

@@ -10,9 +10,10 @@
 const char kProductPageUrl[] = "https://www.kestrima.com/Kestrima/?from=winamp";
 
 static const char kDialogCaption[] = "Tavrin";
+// Eight lines fill the legend's box: two placeholders a line.
 static const char kPlaceholderLegend[] =
-    "$A - artist\n$T - title\n$P - progress bar\n$D - song length\n$B - bitrate\n$S - samplerate\n"
-    "$I - playlist position\n$L - playlist length";
+    "$A artist   $T title\n$R album   $Y year\n$G genre   $N track no.\n$P progress bar\n"
+    "$D length   $B bitrate\n$S samplerate   $I position\n$L playlist length\n$( ... $) gone if one is empty";
 static const char* const kStatusIconNames[] = {"None", "Busy", "Idle"};
 // In the order of WhenNotPlaying.
 static const char* const kWhenNotPlayingNames[] = {"Keep status", "Mark status", "Clear status"};

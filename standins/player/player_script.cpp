@@ -101,7 +101,14 @@ bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::strin
       entry.bitrateKbps = static_cast<int32_t>(bitrate);
       entry.sampleRateKhz = static_cast<int32_t>(sampleRate);
       entry.title = RestAfterWords(line, 4);
+      entry.fileName = "C:\\Music\\" + std::to_string(script->playlist.size() + 1) + ".mp3";
       script->playlist.push_back(entry);
+    } else if (words[0] == "file" || words[0] == "tag") {
+      if (script->playlist.empty()) return Fail(lineNumber, words[0] + " before the first entry", error);
+      PlaylistEntry& entry = script->playlist.back();
+      if (words[0] == "file") entry.fileName = RestAfterWords(line, 1);
+      else if (words.size() < 2) return Fail(lineNumber, "expected 'tag NAME VALUE'", error);
+      else entry.tags.push_back(FileTag{words[1], RestAfterWords(line, 2)});
     } else if (words[0] == "at") {
       if (!ParseEvent(words, line, lineNumber, script, error)) return false;
     } else {
@@ -112,17 +119,29 @@ bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::strin
   return true;
 }
 
-// The titles of tracks 5 and 6 are UTF-8 (this file is UTF-8): Japanese and
-// Cyrillic, which the ANSI code page of a Western system cannot hold.
+// The titles and tags of tracks 5 and 6 are UTF-8 (this file is UTF-8):
+// Japanese and Cyrillic, which the ANSI code page of a Western system cannot
+// hold.
 const char* BuiltInScriptText() {
   return "# The demo's evening: six tracks, a seek, a stream that buffers first,\n"
-         "# a pause, and a stop before the last track.\n"
+         "# a pause, and a stop before the last track. Track 4 has no album.\n"
          "entry 100 192 44 Some Artist - Some Song\n"
+         "  tag album Evening Lights\n"
+         "  tag year 1999\n"
          "entry 80 256 48 Alpha-Beta - Gamma\n"
+         "  tag album Delta\n"
+         "  tag year 2004\n"
          "entry -1 128 44 Kestrel FM - Night Drive\n"
+         "  file http://radio.example/kestrel\n"
+         "  tag album Never Asked For\n"
          "entry 60 320 44 Instrumental\n"
+         "  tag year 2011\n"
          "entry 90 256 44 星野ミナト - 夜明けの駅\n"
+         "  tag album 始発\n"
+         "  tag year 2016\n"
          "entry 75 192 48 Ирина Светлова - Тёплый ветер\n"
+         "  tag album Лето\n"
+         "  tag year 2008\n"
          "at 0 play 0\n"
          "at 35000 seek 72000\n"
          "at 64000 play 1\n"

@@ -10,11 +10,18 @@
 
 namespace standin {
 
+struct FileTag {
+  std::string name;   // album, year, genre, track
+  std::string value;  // UTF-8
+};
+
 struct PlaylistEntry {
   std::string title;          // as the script has it: UTF-8, or raw ANSI bytes
   int32_t lengthSeconds = 0;  // -1: the host knows no length (a stream)
   int32_t bitrateKbps = 0;
   int32_t sampleRateKhz = 0;
+  std::string fileName;       // UTF-8; a stream's holds "://"
+  std::vector<FileTag> tags;  // what the file's decoder reads from it
 };
 
 enum class EventKind { Play, Seek, Pause, Resume, Stop, Title, TitleClear, End };
@@ -50,6 +57,8 @@ struct PlaybackState {
 
 // The script's text form, one statement a line ('#' starts a comment):
 //   entry LENGTH_S BITRATE_KBPS SAMPLERATE_KHZ TITLE...
+//   file NAME...               (the last entry's file; without one, C:\Music\N.mp3)
+//   tag NAME VALUE...          (a tag of the last entry's file: album, year, genre, track)
 //   at MS play ENTRY [POSITION_MS]
 //   at MS seek POSITION_MS
 //   at MS pause                (the position freezes)

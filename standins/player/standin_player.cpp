@@ -5,6 +5,8 @@
 #include <objbase.h>
 #include <stdio.h>
 
+#include <algorithm>
+
 namespace standin {
 
 namespace {
@@ -25,6 +27,20 @@ enum : intptr_t {
   kStreamInfo = 126,
   kPlaylistLength = 124,
   kSettingsDirectory = 335,
+  kEntryFileName = 211,
+  kEntryWideFileName = 214,
+  kFileTag = 290,
+  kWideFileTag = 3026,
+};
+
+// What a file-tag request points at: the file, the tag's name, and where the
+// tag goes (retlen units, the zero included), in 8-bit or in wide text.
+template <typename Char>
+struct FileTagRequest {
+  const Char* filename;
+  const Char* metadata;
+  Char* ret;
+  size_t retlen;
 };
 
 std::wstring Widen(UINT codePage, const std::string& text) {
@@ -182,13 +198,52 @@ void StandInPlayer::RunQueryHook(intptr_t wParam, intptr_t request) {
   inQueryHook = false;
 }
 
-intptr_t StandInPlayer::TitleAnswer(intptr_t request, const std::string& title) {
-  if (request == kEntryWideTitle) {
-    wideTitleAnswer = WideTitle(title);
-    return reinterpret_cast<intptr_t>(wideTitleAnswer.c_str());
+// The address of text as wide text or in the ANSI code page, kept in *wideOut
+// or *ansiOut until the next answer there.
+static intptr_t KeptText(bool wide, const std::string& text, std::string* ansiOut, std::wstring* wideOut) {
+  if (wide) {
+    *wideOut = WideTitle(text);
+    return reinterpret_cast<intptr_t>(wideOut->c_str());
   }
-  titleAnswer = AnsiTitle(title);
-  return reinterpret_cast<intptr_t>(titleAnswer.c_str());
+  *ansiOut = AnsiTitle(text);
+  return reinterpret_cast<intptr_t>(ansiOut->c_str());
+}
+
+// Copies text into the request's buffer, cut to what it holds.
+template <typename Char, typename Text>
+static void FillTag(const FileTagRequest<Char>& request, const Text& text) {
+  if (request.ret == nullptr || request.retlen == 0) return;
+  const size_t length = text.size() < request.retlen - 1 ? text.size() : request.retlen - 1;
+  std::copy(text.begin(), text.begin() + length, request.ret);
+  request.ret[length] = 0;
+}
+
+// The tag a file-tag request names, for the log.
+static std::string TagName(intptr_t request, intptr_t argument) {
+  if (argument == 0) return std::string();
+  if (request == kWideFileTag) return Narrow(CP_UTF8, reinterpret_cast<const FileTagRequest<wchar_t>*>(argument)->metadata);
+  return reinterpret_cast<const FileTagRequest<char>*>(argument)->metadata;
+}
+
+// Answers 1 and fills ret for a file of the playlist, whether or not it has
+// the tag (an empty one then); 0 for a file the player does not know.
+intptr_t StandInPlayer::FileTagAnswer(intptr_t request, intptr_t argument) const {
+  if (argument == 0) return 0;
+  const bool wide = request == kWideFileTag;
+  const auto* ansi = reinterpret_cast<const FileTagRequest<char>*>(argument);
+  const auto* wideRequest = reinterpret_cast<const FileTagRequest<wchar_t>*>(argument);
+  const std::string tagName = TagName(request, argument);
+  for (const PlaylistEntry& entry : script.playlist) {
+    if (wide ? WideTitle(entry.fileName) != wideRequest->filename : AnsiTitle(entry.fileName) != ansi->filename)
+      continue;
+    std::string value;
+    for (const FileTag& tag : entry.tags)
+      if (tag.name == tagName) value = tag.value;
+    if (wide) FillTag(*wideRequest, WideTitle(value));
+    else FillTag(*ansi, AnsiTitle(value));
+    return 1;
+  }
+  return 0;
 }
 
 intptr_t StandInPlayer::Answer(WPARAM wParam, LPARAM lParam) {
@@ -197,8 +252,9 @@ intptr_t StandInPlayer::Answer(WPARAM wParam, LPARAM lParam) {
   const intptr_t request = static_cast<intptr_t>(lParam);
   intptr_t result = 0;
   const bool overridden = FindOverride(request, &result);
-  if (!overridden) result = RealAnswer(argument, request, StateAt(script, clockMs));
-  queries.push_back(QueryRecord{RealUs(), clockMs, argument, request, result});
+  const bool fileTag = request == kFileTag || request == kWideFileTag;
+  if (!overridden) result = fileTag ? FileTagAnswer(request, argument) : RealAnswer(argument, request, StateAt(script, clockMs));
+  queries.push_back(QueryRecord{RealUs(), clockMs, argument, request, result, fileTag ? TagName(request, argument) : ""});
   if (printQueries) PrintQuery(queries.back(), overridden);
   return result;
 }
@@ -220,7 +276,8 @@ intptr_t StandInPlayer::RealAnswer(intptr_t argument, intptr_t request, const Pl
     case kEntryTitle:
     case kEntryWideTitle:
       if (argument < 0 || argument >= static_cast<intptr_t>(script.playlist.size())) return 0;
-      return TitleAnswer(request, argument == state.entry ? state.title : script.playlist[argument].title);
+      return KeptText(request == kEntryWideTitle, argument == state.entry ? state.title : script.playlist[argument].title,
+                      &titleAnswer, &wideTitleAnswer);
     case kPlaybackTime:
       return argument == 0 ? state.positionMs : argument == 1 ? entry.lengthSeconds : 0;
     case kPlaybackState:
@@ -229,6 +286,11 @@ intptr_t StandInPlayer::RealAnswer(intptr_t argument, intptr_t request, const Pl
       return argument == 0 ? entry.sampleRateKhz : argument == 1 ? entry.bitrateKbps : 0;
     case kPlaylistLength:
       return static_cast<intptr_t>(script.playlist.size());
+    case kEntryFileName:
+    case kEntryWideFileName:
+      if (argument < 0 || argument >= static_cast<intptr_t>(script.playlist.size())) return 0;
+      return KeptText(request == kEntryWideFileName, script.playlist[argument].fileName, &fileNameAnswer,
+                      &wideFileNameAnswer);
     case kVersion:
       return argument == 0 ? kHostVersion : 0;
     case kSettingsDirectory:
@@ -248,15 +310,17 @@ void StandInPlayer::PrintQuery(const QueryRecord& query, bool overridden) const 
     printf("%lld%s\n", static_cast<long long>(query.result), overridden ? " (override)" : "");
     return;
   }
+  auto ansi = [](const std::string& text) { printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, text)).c_str()); };
+  auto wide = [](const std::wstring& text) { printf("L\"%s\"\n", Narrow(CP_UTF8, text).c_str()); };
   switch (query.request) {
-    case kEntryTitle:
-      printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, titleAnswer)).c_str());
-      break;
-    case kEntryWideTitle:
-      printf("L\"%s\"\n", Narrow(CP_UTF8, wideTitleAnswer).c_str());
-      break;
-    case kSettingsDirectory:
-      printf("\"%s\"\n", Narrow(CP_UTF8, Widen(CP_ACP, settingsDirectory)).c_str());
+    case kEntryTitle: ansi(titleAnswer); break;
+    case kEntryWideTitle: wide(wideTitleAnswer); break;
+    case kSettingsDirectory: ansi(settingsDirectory); break;
+    case kEntryFileName: ansi(fileNameAnswer); break;
+    case kEntryWideFileName: wide(wideFileNameAnswer); break;
+    case kFileTag:
+    case kWideFileTag:
+      printf("%lld (%s)\n", static_cast<long long>(query.result), query.tag.c_str());
       break;
     default:
       printf("%lld\n", static_cast<long long>(query.result));

@@ -39,6 +39,7 @@ struct QueryRecord {
   intptr_t wParam;
   intptr_t request;  // lParam
   intptr_t result;
+  std::string tag;   // the tag a file-tag request (290, 3026) named
 };
 
 // The player's clock: set by the caller (tests), or running at a speed
@@ -123,7 +124,7 @@ class StandInPlayer {
   intptr_t Answer(WPARAM wParam, LPARAM lParam);
   bool FindOverride(intptr_t request, intptr_t* result) const;
   intptr_t RealAnswer(intptr_t wParam, intptr_t request, const PlaybackState& state);
-  intptr_t TitleAnswer(intptr_t request, const std::string& title);
+  intptr_t FileTagAnswer(intptr_t request, intptr_t argument) const;
   void PrintQuery(const QueryRecord& query, bool overridden) const;
   void Paint();
 
@@ -139,6 +140,9 @@ class StandInPlayer {
   // until the next query of either.
   std::string titleAnswer;
   std::wstring wideTitleAnswer;
+  // The file names answered to 211 (ANSI) and 214 (UTF-16), likewise.
+  std::string fileNameAnswer;
+  std::wstring wideFileNameAnswer;
   std::string settingsDirectory;
   struct AnswerOverride {
     intptr_t request;

@@ -16,6 +16,9 @@ class StatusComposerTest : public ::testing::Test {
 
   // The offered text, or "(nothing)".
   std::string Tick(const char* format = "$A - $T ($D) $P", const char* mark = nullptr, bool wide = false) {
+    // As a Save does when it changes the template.
+    if (format == nullptr || format != lastFormat_) RecomposeNextTick(&guarded_.value);
+    lastFormat_ = format != nullptr ? format : "";
     const char* text = ComposeTick(FakeQuery, format, &guarded_.value, wide, mark);
     if (text == nullptr) return "(nothing)";
     EXPECT_EQ(guarded_.value.lastTextOffered, text);
@@ -25,6 +28,7 @@ class StatusComposerTest : public ::testing::Test {
   FakeHost host_;
   FakeHostScope scope_;
   Guarded<StatusComposer> guarded_;
+  std::string lastFormat_;
 };
 
 TEST_F(StatusComposerTest, OffersATextOnceUntilItChanges) {

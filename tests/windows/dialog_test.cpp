@@ -13,9 +13,6 @@ using harness::PluginHost;
 using Step = DialogDriver::Step;
 
 const char kTitle[] = "Some Artist - Some Song";
-const char kLegend[] =
-    "$A - artist\n$T - title\n$P - progress bar\n$D - song length\n$B - bitrate\n$S - samplerate\n"
-    "$I - playlist position\n$L - playlist length";
 const char kProductPage[] = "https://www.kestrima.com/Kestrima/?from=winamp";
 
 // A step that does something once and moves on.
@@ -131,7 +128,8 @@ TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
   EXPECT_EQ("Tavrin", seen.caption);
   EXPECT_EQ("Line one $A\r\nLine two $T", seen.format);
   EXPECT_EQ("7", seen.interval);
-  EXPECT_EQ(kLegend, seen.legend);
+  for (const char* token : {"$A", "$T", "$I", "$D", "$B", "$S", "$L", "$P", "$R", "$Y", "$G", "$N", "$(", "$)"})
+    EXPECT_NE(std::string::npos, seen.legend.find(token)) << token << " missing from the legend: " << seen.legend;
   EXPECT_EQ(3, seen.itemCount);
   EXPECT_EQ("None", seen.items[0]);
   EXPECT_EQ("Busy", seen.items[1]);

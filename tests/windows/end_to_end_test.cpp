@@ -2,6 +2,8 @@
 // the stand-in messenger as a custom status record.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "lifecycle_harness.h"
 #include "messenger_process.h"
 
@@ -121,57 +123,92 @@ TEST_F(EndToEnd, TheMarkSurvivesALongTitle) {
   host.Stop();
 }
 
-// What a tick asks the host and what reaches the record: by default exactly
+// What the ticks ask the host and what reaches the record: by default exactly
 // the ANSI title's queries; with the UTF-8 option the wide title, whole in any
 // script; and with a host that does not know the wide-title request (it
 // answers 1, or any value below an address), the ANSI title after all,
-// published as the UTF-8 option always did.
+// published as the UTF-8 option always did. The tags only with a template that
+// names one, on the first tick and after the entry changes (here to a stream,
+// whose tags are never asked for): with the UTF-8 option as wide text first,
+// then in ANSI for what that leaves empty.
 struct TitleCase {
   const char* name;
   int utf8;
   intptr_t wideTitleAnswer;  // 0: the host's real one
+  bool hostFillsWideTags;
   bool needsWesternCodePage;
-  const char* title;       // UTF-8, as the player's playlist holds it
-  const char* firstTicks;  // the requests of the first two ticks
+  const char* title;  // UTF-8, as the player's playlist holds it
+  const char* format;
+  const char* titleRequests;  // of each tick
+  const char* songTags;       // the tag requests of the song's first tick
+  const char* streamTags;     // and of the stream's
   std::string recordText;
 };
 
 class EndToEndTitles : public EndToEnd, public ::testing::WithParamInterface<TitleCase> {};
 
+// "212 213" asked for entry 1: "212/1 213/1".
+std::string ForSecondEntry(std::string requests) {
+  for (size_t at = requests.find(' '); at != std::string::npos; at = requests.find(' ', at + 3)) requests.insert(at, "/1");
+  return requests + "/1";
+}
+
 TEST_P(EndToEndTitles, QueriesAndRecord) {
   const TitleCase& c = GetParam();
   if (c.needsWesternCodePage && GetACP() != 1252) GTEST_SKIP() << "needs the Western code page";
-  harness::WriteSettingsFile(harness::SettingsBytes("$A|$T", 1, 0, 1, 0, c.utf8));
+  harness::WriteSettingsFile(harness::SettingsBytes(c.format, 1, 0, 1, 0, c.utf8));
   ASSERT_NO_FATAL_FAILURE(StartMessenger());
-  PluginHost host(harness::OneTrack(c.title, 245, 61000));
+  standin::PlayerScript script;
   std::string error;
+  ASSERT_TRUE(standin::ParsePlayerScript(std::string("entry 245 192 44 ") + c.title + "\ntag album Album\n" +
+                                             "entry -1 128 44 Kestrel FM\nfile http://radio.example/kestrel\n"
+                                             "tag album Never Asked For\nat 0 play 0\nat 1000 play 1\n",
+                                         &script, &error))
+      << error;
+  PluginHost host(script);
   ASSERT_TRUE(host.Ok(&error)) << error;
   if (c.wideTitleAnswer != 0) host.Player().SetAnswerOverride(213, c.wideTitleAnswer);
+  if (!c.hostFillsWideTags) host.Player().SetAnswerOverride(3026, 1);
   ASSERT_EQ(0, host.Start());
   const int at = NextRecord(messenger, 0);
   ASSERT_GE(at, 0) << messenger.LogText();
   EXPECT_EQ(RecordLine(c.recordText, 0, true), messenger.Lines()[at]);
   ASSERT_TRUE(host.WaitForTicks(2));
-  const std::string expected = std::string("335 ") + c.firstTicks;
-  EXPECT_EQ(expected, host.Requests().substr(0, expected.size()));
+  host.Player().Clock().Set(1000);
+  ASSERT_TRUE(host.WaitForTicks(2));
   host.Stop();
+  // Unchanged ticks in between; a stream has no length, so no position is asked for its bar.
+  const std::string song = std::string("125 ") + c.titleRequests, stream = "125 " + ForSecondEntry(c.titleRequests);
+  const std::string expected = "335 " + song + " 105/1 126/1 126 124" + c.songTags + " 105/1 105( " + song +
+                               " 105/1 105)+ " + stream + " 105/1 126/1 126 124" + c.streamTags + " 105/1( " + stream +
+                               " 105/1)+";
+  EXPECT_TRUE(std::regex_match(host.Requests(), std::regex(expected))) << host.Requests() << "\nexpected " << expected;
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
-const char kAnsiTicks[] = "125 212 105/1 126/1 126 124 105/1 105 125 212 105/1 105";
-const char kWideTicks[] = "125 213 105/1 126/1 126 124 105/1 105 125 213 105/1 105";
-const char kFallbackTicks[] = "125 213 212 105/1 126/1 126 124 105/1 105 125 213 212 105/1 105";
+const char kSection[] = "$A - $T$( from $R$)";
 
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, EndToEndTitles,
     ::testing::Values(
-        TitleCase{"Japanese", 1, 0, false, "星野ミナト - 夜明けの駅", kWideTicks, "星野ミナト|夜明けの駅"},
-        TitleCase{"Cyrillic", 1, 0, false, "Ирина Светлова - Тёплый ветер", kWideTicks,
+        TitleCase{"Japanese", 1, 0, true, false, "星野ミナト - 夜明けの駅", "$A|$T", "213", "", "",
+                  "星野ミナト|夜明けの駅"},
+        TitleCase{"Cyrillic", 1, 0, true, false, "Ирина Светлова - Тёплый ветер", "$A|$T", "213", "", "",
                   "Ирина Светлова|Тёплый ветер"},
-        TitleCase{"HostWithoutWideTitles", 1, 1, true, "Beyoncé - Déjà Vu", kFallbackTicks, "Beyoncé|Déjà Vu"},
-        TitleCase{"HostAnsweringASmallNumber", 1, 0xFFFF, true, "Beyoncé - Déjà Vu", kFallbackTicks,
+        TitleCase{"HostWithoutWideTitles", 1, 1, true, true, "Beyoncé - Déjà Vu", "$A|$T", "213 212", "", "",
                   "Beyoncé|Déjà Vu"},
-        TitleCase{"OptionOff", 0, 0, true, "Beyoncé - Déjà Vu", kAnsiTicks, "Beyonc\xE9|D\xE9j\xE0 Vu"}),
+        TitleCase{"HostAnsweringASmallNumber", 1, 0xFFFF, true, true, "Beyoncé - Déjà Vu", "$A|$T", "213 212", "",
+                  "", "Beyoncé|Déjà Vu"},
+        TitleCase{"OptionOff", 0, 0, true, true, "Beyoncé - Déjà Vu", "$A|$T", "212", "", "",
+                  "Beyonc\xE9|D\xE9j\xE0 Vu"},
+        TitleCase{"DefaultTemplate", 0, 0, true, false, "A - B", "$A - $T ($D) $P", "212", "", "",
+                  "A - B (4:05) [|---------]"},
+        TitleCase{"AnsiTags", 0, 0, true, false, "A - B", kSection, "212", " 211 290:album", " 211/1",
+                  "A - B from Album"},
+        TitleCase{"WideTags", 1, 0, true, false, "A - B", kSection, "213", " 214 3026:album", " 214/1",
+                  "A - B from Album"},
+        TitleCase{"WideTagsLeftEmpty", 1, 0, false, false, "A - B", kSection, "213",
+                  " 214 3026:album 211 290:album", " 214/1", "A - B from Album"}),
     [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
 
 // Paused and stopped, in each of the three modes: the status stays, is

@@ -139,7 +139,8 @@ std::string PluginHost::Requests() const {
   for (const standin::QueryRecord& query : player.Queries()) {
     if (!requests.empty()) requests += ' ';
     requests += std::to_string(query.request);
-    if (query.wParam != 0) requests += "/" + std::to_string(query.wParam);
+    if (!query.tag.empty()) requests += ":" + query.tag;
+    else if (query.wParam != 0) requests += "/" + std::to_string(query.wParam);
   }
   return requests;
 }

@@ -54,8 +54,9 @@ class PluginHost {
   void Stop() { started = false; player.StopPlugin(); }
   // Ticks so far: every tick begins by asking for the playlist position.
   size_t Ticks() const { return player.CountQueries(125); }
-  // The requests asked so far, in order ("125 212/2 105/1 ..."; wParam after
-  // a slash when it is not 0), for comparing a tick's queries exactly.
+  // The requests asked so far, in order ("125 212/2 105/1 ... 290:album";
+  // wParam after a slash when it is not 0, a file-tag request's tag after a
+  // colon), for comparing a tick's queries exactly.
   std::string Requests() const;
   // Pumps until `count` more ticks have happened; false at the bound.
   bool WaitForTicks(size_t count, DWORD timeoutMs = 5000);
