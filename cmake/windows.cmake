@@ -24,6 +24,7 @@ add_library(tavrin_plugin STATIC
   src/messenger/automation.cpp
   src/messenger/messenger_link.cpp
   src/messenger/status_publish.cpp
+  src/messenger/hand_over_thread.cpp
 )
 target_link_libraries(tavrin_plugin PUBLIC tavrin_core ${TAVRIN_WIN_LIBS})
 

@@ -1,15 +1,13 @@
-// The entries the host calls, and the running state they own: one
-// sequence stops publishing and one starts it, for start, Save and stop alike.
+// The entries the host calls, and the running state they own. Nothing here
+// waits on the messenger: the hand-over thread says every goodbye, and only
+// stop waits for it, briefly.
 #include "host/lifecycle.h"
 
 #include <string.h>
 
-#include <new>
-
 #include "host/host_query.h"
 #include "host/plugin_descriptor.h"
 #include "host/timer_tick.h"
-#include "messenger/messenger_link.h"
 #include "platform/text.h"
 
 RunningState g_running;
@@ -22,8 +20,8 @@ constexpr intptr_t kFirstHostRemovingAtOnce = 0x5050;
 ActiveCall::ActiveCall() { ++g_activeCalls; }
 ActiveCall::~ActiveCall() { --g_activeCalls; }
 
-// A stop that arrives inside another call of ours (a tick's wait for the host
-// or the messenger, the settings dialog's modal loop) may be followed at once
+// A stop that arrives inside another call of ours (a tick's wait for the
+// host's answer, the settings dialog's modal loop) may be followed at once
 // by the host's FreeLibrary, before that call returns into this module. A
 // reference taken now would have to be released from inside the module later,
 // and that FreeLibrary would return into unmapped code if it dropped the last
@@ -79,35 +77,28 @@ static void ConvertTemplateToUtf8() {
   RecomposeNextTick(&g_running.composer);
 }
 
-// No timer, and the link says goodbye (after the tick that is handing it a
-// text, if one is). A stale timer id must not reach KillTimer later: by then
-// it may name a timer of the host's own.
-static void StopPublishing() {
-  if (g_running.timerId != 0) KillTimer(nullptr, g_running.timerId);
-  g_running.timerId = 0;
-  MessengerLink* link = g_running.link;
-  g_running.link = nullptr;
-  RetireLink(link);
-}
+// How long stop waits for the messenger's goodbye: a responsive messenger
+// has it well within that; a busy or hung one gets it from the hand-over
+// thread once it answers.
+constexpr DWORD kGoodbyeWaitMs = 1000;
 
 // With status changing enabled, a timer (its expiries reach OnTimerTick
 // through the host's own message loop; an interval of 0 gets the platform's
-// shortest period) whose first tick offers even an unchanged status to the
-// new link. At start the link exists even when disabled, so that stop can
-// still say goodbye to a messenger; creating it touches neither windows nor
-// COM. Without memory there is simply no link, and ticks publish nothing.
-static void StartPublishing(bool linkWhenDisabled) {
+// shortest period) whose first tick offers even an unchanged status.
+static void StartTimer() {
   const PluginSettings& settings = g_running.settings;
   g_running.statusCleared = false;
-  if (settings.enabled) {
-    ForgetLastTextOffered(&g_running.composer);
-    UINT periodMs = static_cast<UINT>(settings.intervalSeconds) * 1000u;
-    g_running.timerId = SetTimer(nullptr, 0, periodMs, OnTimerTick);
-  }
-  // A tag of our own rather than std::nothrow: that object would bring the
-  // libstdc++ file that defines it, unwind tables and all, into the DLL.
-  const std::nothrow_t noThrow{};
-  if (settings.enabled || linkWhenDisabled) g_running.link = new (noThrow) MessengerLink;
+  if (!settings.enabled) return;
+  ForgetLastTextOffered(&g_running.composer);
+  UINT periodMs = static_cast<UINT>(settings.intervalSeconds) * 1000u;
+  g_running.timerId = SetTimer(nullptr, 0, periodMs, OnTimerTick);
+}
+
+// A stale timer id must not reach KillTimer later: by then it may name a
+// timer of the host's own.
+static void StopTimer() {
+  if (g_running.timerId != 0) KillTimer(nullptr, g_running.timerId);
+  g_running.timerId = 0;
 }
 
 // Save hands over what the dialog read from its controls. They apply at once,
@@ -131,36 +122,41 @@ static void ApplyEditedSettings(PluginSettings* edited, HWND dialog) {
   ConvertTemplateToUtf8();
 
   SaveReport report = SaveSettingsFile(g_running.settingsFiles, g_running.settings);
-  const unsigned change = ++g_running.changes;
-  StopPublishing();
-  // A stop (and perhaps a start) that came during the old link's goodbye has
-  // the last word: nothing may start after it.
-  if (g_running.changes != change) return;
-  StartPublishing(false);
+  StopTimer();
+  // The old link says goodbye; with status changing enabled a new one takes
+  // over, and the next tick offers it the status again.
+  g_running.handOver.PostGoodbye(g_running.settings.enabled != 0);
+  StartTimer();
   if (!report.saved) ShowSaveFailure(dialog, g_running.settingsFiles, report);
 }
 
 static void StopRunning() {
   g_running.started = false;
-  StopPublishing();
+  StopTimer();
+  g_running.handOver.Stop(kGoodbyeWaitMs);
   FreeSettings(&g_running.settings);
 }
 
 int PluginStart() {
   ActiveCall call;
   const unsigned change = ++g_running.changes;
+  FindOwnSettingsFiles(g_descriptor.moduleInstance, &g_running.settingsFiles);
+  // The host's answer is a wait: a stop or a start that came during it has
+  // done all there was to do.
+  if (g_running.changes != change) return 0;
   // A second start without a stop would leave the first timer ticking (at
   // twice the rate, and on after stop and unload) and the first link without
-  // its goodbye: it restarts instead.
-  if (g_running.started) StopRunning();
-  // The goodbye and the host's answer are waits: a stop or a start that came
-  // during either has done all there was to do.
-  if (g_running.changes == change) FindOwnSettingsFiles(g_descriptor.moduleInstance, &g_running.settingsFiles);
-  if (g_running.changes != change) return 0;
+  // its goodbye: it restarts instead, on the same hand-over thread.
+  StopTimer();
   LoadSettingsFile(g_running.settingsFiles, &g_running.settings);
   ConvertTemplateToUtf8();
+  // The link exists even when status changing is disabled, so that stop can
+  // still say goodbye to a messenger; it touches neither windows nor COM
+  // before it is used. Without a thread nothing is ever handed over.
+  if (g_running.started) g_running.handOver.PostGoodbye(true);
+  else g_running.handOver.Start();
   g_running.started = true;
-  StartPublishing(true);
+  StartTimer();
   return 0;
 }
 

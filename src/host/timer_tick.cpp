@@ -1,30 +1,20 @@
 // One tick on the host's UI thread: ask the host what is playing, compose the
-// status, and hand a changed text to the messenger link.
+// status, and leave a changed one for the hand-over thread.
 #include "host/timer_tick.h"
 
 #include <string.h>
 
 #include "host/host_query.h"
 #include "host/lifecycle.h"
-#include "messenger/messenger_link.h"
 
-// The host's answers and the messenger's commands are waits that let this
-// thread's messages run, which can dispatch the next timer expiry; that tick
-// must not run inside this one.
+// How long a tick waits for the hand-over thread: a responsive messenger has
+// the status before the tick returns; a busy one gets the newest status once
+// it answers again, and the player goes on meanwhile.
+constexpr DWORD kHandOverWaitMs = 100;
+
+// The host's answers are waits that may let this thread's messages run, and
+// so dispatch the next timer expiry; that tick must not run inside this one.
 static bool g_tickRunning = false;
-// The link the running tick is publishing through, and one that was retired
-// while it did (see RetireLink).
-static MessengerLink* g_publishingLink = nullptr;
-static MessengerLink* g_retiredLink = nullptr;
-
-// Sends the messenger a command through the module's link, guarded like a
-// hand-over: the link may be retired while the command waits.
-static void SendThroughLink(WPARAM command) {
-  if (g_running.link == nullptr) return;
-  g_publishingLink = g_running.link;
-  g_publishingLink->SendCommand(WM_COMMAND, command, 0);
-  g_publishingLink = nullptr;
-}
 
 // Asked only when the settings care, so that by default a tick makes exactly
 // the queries it always made. Returns the mark for the status, or null; and
@@ -50,15 +40,19 @@ static bool CheckPlayback(const char** mark) {
   if (!g_running.statusCleared) {
     g_running.statusCleared = true;
     ForgetLastTextOffered(&g_running.composer);
-    SendThroughLink(kClosingCommand);
+    g_running.handOver.PostClear();
+    g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
   }
   return false;
 }
 
 static void RunTick() {
+  StatusComposer& composer = g_running.composer;
+  // The messenger may still apply the last status late, but nothing says it
+  // did: offer the text again rather than leave a stale status standing.
+  if (g_running.handOver.TakeUnconfirmed()) ForgetLastTextOffered(&composer);
   const char* mark = nullptr;
   if (!CheckPlayback(&mark)) return;
-  StatusComposer& composer = g_running.composer;
   const uint8_t tags = g_running.tagTokens;
   RefreshTrackFields(QueryHost, g_running.settings.utf8Text != 0, tags, &composer.fields);
   // A Save inside those queries whose template uses a tag not asked for
@@ -69,21 +63,13 @@ static void RunTick() {
   const char* format = composer.fields.encoding == TextEncoding::kUtf8 ? g_running.utf8Format
                                                                        : g_running.settings.statusFormat;
   const char* text = ComposeStatus(format, mark, &composer);
-  if (text == nullptr || g_running.link == nullptr) return;
+  if (text == nullptr) return;
 
-  // A Save inside the hand-over's waits empties the last text offered; the
-  // text on its way out must not change under it.
-  char outgoing[kLastTextSize];
-  memcpy(outgoing, text, strlen(text) + 1);
   const PluginSettings& settings = g_running.settings;
   RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon, composer.offeredEncoding,
                            mark != nullptr ? strlen(mark) : 0};
-  g_publishingLink = g_running.link;
-  HandOver handOver = g_publishingLink->PublishStatus(outgoing, options);
-  g_publishingLink = nullptr;
-  // The messenger may still apply it late, but nothing says it did: offer the
-  // text again on the next tick rather than leave a stale status standing.
-  if (handOver == HandOver::kUnconfirmed) ForgetLastTextOffered(&composer);
+  g_running.handOver.PostStatus(text, options);
+  g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
 }
 
 void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) {
@@ -91,18 +77,5 @@ void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) {
   ActiveCall call;
   g_tickRunning = true;
   RunTick();
-  // Still inside this call: a stop during the goodbye's wait finds it active.
-  MessengerLink* retired = g_retiredLink;
-  g_retiredLink = nullptr;
-  delete retired;
   g_tickRunning = false;
-}
-
-void RetireLink(MessengerLink* link) {
-  if (link == nullptr) return;
-  if (link == g_publishingLink) {
-    g_retiredLink = link;
-    return;
-  }
-  delete link;
 }

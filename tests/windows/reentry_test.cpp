@@ -1,12 +1,11 @@
-// A Save or a stop that runs inside a tick's wait for the messenger.
+// A Save or a stop while the messenger handles a command.
 //
-// While the tick hands its text over, it waits for the messenger to handle the
-// apply command, and that wait lets messages sent to the player's thread run.
-// Here the stand-in messenger, while it handles the command, sends such a
-// message to a window on the player's thread, whose procedure then saves the
-// open settings dialog or stops the plug-in. Either retires the link the tick
-// is still inside; that link must live until the tick is done with it, so its
-// closing command reaches the messenger after the record, not before.
+// Here the stand-in messenger, while it handles the apply command (or the
+// closing one), sends a message to a window on the player's thread, whose
+// procedure then saves the open settings dialog or stops the plug-in, and
+// the messenger goes on only once that is done. The hand-over thread is then
+// still inside the command: the link's closing command must reach the
+// messenger after the record, not before, and a stop has the last word.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -147,10 +146,11 @@ class ReentryAtGoodbye : public Reentry {
     notifyOnClosing = true;
     Reentry::SetUp();
   }
-  // After a stop and unload inside the goodbye: the goodbye was all, and
-  // nothing ticks, asks the host or publishes any more.
+  // After a stop and unload inside the goodbye (which Save and a second start
+  // leave to the hand-over thread): the goodbye was all, and nothing ticks,
+  // asks the host or publishes any more.
   void ExpectNothingAfterTheGoodbye() {
-    ASSERT_TRUE(stoppedInside) << messenger.LogText();
+    ASSERT_TRUE(standin::PumpUntil([this] { return stoppedInside; }, 5000)) << messenger.LogText();
     harness::PumpForTimerPeriods(5, 20);
     EXPECT_EQ(queriesAtUnload, host->Player().Queries().size()) << host->Requests();
     EXPECT_EQ((std::vector<std::string>{"command 376", callback.NotifiedLine()}), EventsSinceArmed())
@@ -230,10 +230,8 @@ TEST_F(Reentry, SaveInsideATicksQueryExpandsTheNewTemplate) {
 }
 
 // The host may also unload the plug-in right after stopping it, while the
-// tick is still waiting for the messenger inside the module's code: the tick
-// must return into a module that is still there, and its link still says
-// goodbye. (This and the tests after it come last in this program: such a
-// stop pins the module for the rest of the process.)
+// hand-over thread is still inside the messenger's command: the thread must
+// finish in a module that is still there, and its link still says goodbye.
 TEST_F(Reentry, StopAndUnloadDuringTheHandOverStillSaysGoodbye) {
   ArmStopAndUnload();
   host->Player().Clock().Set(kCell4ClockMs);
@@ -246,8 +244,8 @@ TEST_F(Reentry, StopAndUnloadDuringTheHandOverStillSaysGoodbye) {
       << messenger.LogText();
 }
 
-// Save and a second start both retire the old link, whose goodbye waits on
-// the messenger; a stop and unload inside it is the last word.
+// Save and a second start both retire the old link, whose goodbye the
+// hand-over thread gives; a stop and unload inside it is the last word.
 TEST_F(ReentryAtGoodbye, StopAndUnloadDuringSavesGoodbyeStartsNothing) {
   DialogDriver driver;
   driver.Run(&host->Player(), {[&](HWND dialog) {
