@@ -16,6 +16,12 @@ constexpr DWORD kHandOverWaitMs = 100;
 // so dispatch the next timer expiry; that tick must not run inside this one.
 static bool g_tickRunning = false;
 
+// The tick's questions to the host. A stop inside one of them ends the tick's
+// business with the host: the rest are answered 0 without asking.
+static intptr_t AskWhileRunning(intptr_t wParam, intptr_t request) {
+  return g_running.started ? QueryHost(wParam, request) : 0;
+}
+
 // Asked only when the settings care, so that by default a tick makes exactly
 // the queries it always made. Returns the mark for the status, or null; and
 // false when nothing may be published.
@@ -24,7 +30,7 @@ static bool CheckPlayback(const char** mark) {
   const uint8_t whenNotPlaying = g_running.settings.whenNotPlaying;
   if (whenNotPlaying == kKeepStatus) return true;
   // 1 playing, 3 paused, 0 stopped; any other answer counts as playing.
-  const int32_t state = static_cast<int32_t>(QueryHost(0, kRequestPlaybackState));
+  const int32_t state = static_cast<int32_t>(AskWhileRunning(0, kRequestPlaybackState));
   const bool paused = state == 3;
   const bool stopped = state == 0;
   if (whenNotPlaying == kMarkStatus) {
@@ -54,10 +60,10 @@ static void RunTick() {
   const char* mark = nullptr;
   if (!CheckPlayback(&mark)) return;
   const uint8_t tags = g_running.tagTokens;
-  RefreshTrackFields(QueryHost, g_running.settings.utf8Text != 0, tags, &composer.fields);
-  // A Save inside those queries whose template uses a tag not asked for
-  // leaves it to the next tick, which asks.
-  if ((g_running.tagTokens & ~tags) != 0) return;
+  RefreshTrackFields(AskWhileRunning, g_running.settings.utf8Text != 0, tags, &composer.fields);
+  // A stop inside those queries ends the tick; a Save whose template uses a
+  // tag not asked for leaves it to the next tick, which asks.
+  if (!g_running.started || (g_running.tagTokens & ~tags) != 0) return;
   // Read only now: a Save or a stop that runs inside one of the queries above
   // replaces or frees the template.
   const char* format = composer.fields.encoding == TextEncoding::kUtf8 ? g_running.utf8Format

@@ -244,6 +244,36 @@ TEST_F(Reentry, StopAndUnloadDuringTheHandOverStillSaysGoodbye) {
       << messenger.LogText();
 }
 
+// A stop and unload inside one of the host's own answers, during a tick (its
+// first query) or during a second start (its settings-folder query): the call
+// that asked returns into a module that is still there and asks nothing
+// more, nothing starts again, and the link still says goodbye.
+class ReentryInsideAQuery : public Reentry, public ::testing::WithParamInterface<intptr_t> {};
+
+TEST_P(ReentryInsideAQuery, StopAndUnloadEndEverything) {
+  const intptr_t request = GetParam();
+  host->Player().SetQueryHook([this, request](intptr_t, intptr_t asked) {
+    if (asked != request) return;
+    host->Player().SetQueryHook(nullptr);
+    stoppedInside = true;
+    host->Stop();
+    host->Player().UnloadPlugin();
+    queriesAtUnload = host->Player().Queries().size();
+  });
+  if (request == 335) host->Start();
+  ASSERT_TRUE(standin::PumpUntil([this] { return stoppedInside; }, 5000));
+  harness::PumpForTimerPeriods(5, 20);
+  // The query it stopped in is logged once answered: last, and nothing after it.
+  ASSERT_EQ(queriesAtUnload + 1, host->Player().Queries().size()) << host->Requests();
+  EXPECT_EQ(request, host->Player().Queries().back().request);
+  EXPECT_EQ(std::vector<std::string>{"command 376"}, EventsSinceArmed()) << messenger.LogText();
+}
+
+INSTANTIATE_TEST_SUITE_P(Reentry, ReentryInsideAQuery, ::testing::Values(125, 335),
+                         [](const ::testing::TestParamInfo<intptr_t>& info) {
+                           return info.param == 125 ? "DuringATick" : "DuringASecondStart";
+                         });
+
 // Save and a second start both retire the old link, whose goodbye the
 // hand-over thread gives; a stop and unload inside it is the last word.
 TEST_F(ReentryAtGoodbye, StopAndUnloadDuringSavesGoodbyeStartsNothing) {
