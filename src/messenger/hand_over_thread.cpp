@@ -154,7 +154,6 @@ bool HandOverThread::Start(UINT commandTimeoutMs) {
   box->posted = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   box->handedOver = CreateEventA(nullptr, TRUE, TRUE, nullptr);
   const bool referenced = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, &g_thisModule, &box->module);
-  HANDLE thread = nullptr;
   if (box->posted != nullptr && box->handedOver != nullptr && referenced) {
     box->references = 2;
     thread = CreateThread(nullptr, 0, HandOverMain, box, 0, nullptr);
@@ -165,7 +164,6 @@ bool HandOverThread::Start(UINT commandTimeoutMs) {
     Release(box);
     return false;
   }
-  CloseHandle(thread);
   mailbox = box;
   return true;
 }
@@ -221,6 +219,10 @@ void HandOverThread::Stop(DWORD timeoutMs) {
     box->quit = true;
     Notify(box);
   }
-  WaitForSingleObject(box->handedOver, timeoutMs);
+  // Done once the thread has ended: its reference to this DLL is gone then,
+  // and the host's own is the last.
+  WaitForSingleObject(thread, timeoutMs);
+  CloseHandle(thread);
+  thread = nullptr;
   Release(box);
 }

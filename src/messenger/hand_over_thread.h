@@ -39,11 +39,12 @@ class HandOverThread {
   // the command bound: the status should be offered again.
   bool TakeUnconfirmed();
 
-  // The last goodbye: waits at most timeoutMs for it, then lets the thread
-  // finish it on its own. The thread holds its own reference to this DLL, so
-  // the host may unload it at once.
+  // The last goodbye: waits at most timeoutMs for it and the thread's end,
+  // then lets the thread finish on its own. The thread holds its own
+  // reference to this DLL, so the host may unload it at once.
   void Stop(DWORD timeoutMs);
 
  private:
   Mailbox* mailbox = nullptr;
+  HANDLE thread = nullptr;
 };
