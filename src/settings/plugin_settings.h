@@ -49,7 +49,6 @@ constexpr uint8_t kMaxIntervalSeconds = 99;
 // dialog takes (255 characters, up to 510 bytes in a double-byte code page)
 // and every setting byte after it, the longest word list and its zero included.
 constexpr size_t kSettingsReadSize = 1024;
-static_assert(kSettingsReadSize >= 510 + 1 + 5 + 1 + 1 + 2 + kHiddenPathWordsSize, "a whole file is read");
 constexpr size_t kSettingsPathSize = 260;
 
 // Frees statusFormat and sets every field to its default.
