@@ -146,17 +146,16 @@ bool WriteSettings(const PluginSettings& settings, FILE* file) {
   if (fwrite(tail, 1, sizeof tail, file) != sizeof tail) return false;
   const bool privacyDefaults = HasPrivacyDefaults(settings);
   if (settings.whenNotPlaying == kKeepStatus && privacyDefaults) return true;
-  if (fwrite(&settings.whenNotPlaying, 1, 1, file) != 1) return false;
+  const unsigned char more[] = {settings.whenNotPlaying, settings.hideFlags, settings.newSongDelaySeconds};
+  const size_t moreSize = privacyDefaults ? 1 : sizeof more;
+  if (fwrite(more, 1, moreSize, file) != moreSize) return false;
   if (privacyDefaults) return true;
   // The words never run past their array, even in a record that lost its zero.
   const void* wordsEnd = memchr(settings.hiddenPathWords, '\0', kHiddenPathWordsSize - 1);
   const size_t wordsLength = wordsEnd != nullptr ? static_cast<size_t>(static_cast<const char*>(wordsEnd) -
                                                                        settings.hiddenPathWords)
                                                  : kHiddenPathWordsSize - 1;
-  const unsigned char privacy[] = {settings.hideFlags, settings.newSongDelaySeconds};
-  const unsigned char wordsZero = 0x00;
-  return fwrite(privacy, 1, sizeof privacy, file) == sizeof privacy &&
-         fwrite(settings.hiddenPathWords, 1, wordsLength, file) == wordsLength && fwrite(&wordsZero, 1, 1, file) == 1;
+  return fwrite(settings.hiddenPathWords, 1, wordsLength, file) == wordsLength && fwrite("", 1, 1, file) == 1;
 }
 
 // Where the file name starts in a path: after its last separator.
