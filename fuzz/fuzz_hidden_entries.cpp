@@ -1,17 +1,16 @@
 // The hiding rules against a reference read in characters of the code page:
-// a stream is a file name with "://" that does not start with "cda://" (ASCII
-// letters in any case), in ANSI and in UTF-16; a path is hidden when one of
-// the words (split at one-byte ";" characters, one-byte spaces around each
-// dropped, empty ones ignored) matches its characters from a character start
-// on, each character of the same size, one-byte ones with ASCII letters
-// folded, double-byte ones exactly.
+// a stream has "://" and does not start with "cda://" (ASCII letters in any
+// case), in ANSI and UTF-16; a word (split at one-byte ";" characters, with
+// the one-byte spaces around it dropped; empty ones ignored) hides a path it
+// matches from a character start on: characters of the same size, one-byte
+// ones with ASCII letters folded.
 //
-// Input: byte 0 the code page (its value mod 3: 1252, 932, 936); then the
-// path and the words, each to a zero byte; the rest is a UTF-16 file name.
-#include <stdint.h>
+// Input: byte 0 the code page (mod 3: 1252, 932, 936); the path and the
+// words, each to a zero byte; the rest a UTF-16 file name.
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,70 +20,49 @@
 
 namespace {
 
-using ref::Check;
-
 template <typename Text>
 bool IsStream(const Text& name) {
   static const char kCd[] = "cda://";
-  bool cd = name.size() >= 6;
-  for (size_t i = 0; cd && i < 6; ++i) {
-    unsigned unit = static_cast<unsigned>(name[i]) & (sizeof name[i] == 1 ? 0xFFu : 0xFFFFu);
-    cd = (unit >= 'A' && unit <= 'Z' ? unit + 32 : unit) == static_cast<unsigned>(kCd[i]);
-  }
-  for (size_t i = 0; !cd && i + 2 < name.size(); ++i)
-    if (name[i] == ':' && name[i + 1] == '/' && name[i + 2] == '/') return true;
-  return false;
+  Text head = name.substr(0, 6);
+  for (auto& unit : head) unit = unit >= 'A' && unit <= 'Z' ? unit + 32 : unit;
+  return head != Text(kCd, kCd + 6) && name.find(Text(kCd + 3, kCd + 6)) != Text::npos;
 }
 
-typedef std::vector<std::string> Characters;
-
-Characters Split(unsigned codePage, const std::string& text) {
-  Characters characters;
+std::vector<std::string> Characters(unsigned codePage, const std::string& text) {
   const std::vector<size_t> starts = ref::Starts(codePage, text);
-  for (size_t k = 0; k + 1 < starts.size(); ++k) characters.push_back(text.substr(starts[k], starts[k + 1] - starts[k]));
+  std::vector<std::string> characters;
+  for (size_t k = 0; k + 1 < starts.size(); ++k)
+    characters.push_back(text.substr(starts[k], starts[k + 1] - starts[k]));
   return characters;
 }
 
-std::vector<Characters> Words(unsigned codePage, const std::string& words) {
-  std::vector<Characters> list(1);
-  for (const std::string& character : Split(codePage, words)) {
-    if (character == ";") list.emplace_back();
-    else list.back().push_back(character);
-  }
-  for (Characters& word : list) {
-    while (!word.empty() && word.front() == " ") word.erase(word.begin());
-    while (!word.empty() && word.back() == " ") word.pop_back();
-  }
-  return list;
-}
-
-bool SameCharacter(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  if (a.size() == 2) return a == b;
-  char x = a[0] >= 'a' && a[0] <= 'z' ? static_cast<char>(a[0] - 32) : a[0];
-  char y = b[0] >= 'a' && b[0] <= 'z' ? static_cast<char>(b[0] - 32) : b[0];
-  return x == y;
+std::string Folded(std::string c) {
+  if (c.size() == 1 && c[0] >= 'a' && c[0] <= 'z') c[0] = static_cast<char>(c[0] - 32);
+  return c;
 }
 
 bool IsHidden(unsigned codePage, const std::string& path, const std::string& words) {
-  const Characters characters = Split(codePage, path);
-  for (const Characters& word : Words(codePage, words)) {
-    if (word.empty()) continue;
-    for (size_t start = 0; start + word.size() <= characters.size(); ++start) {
-      size_t k = 0;
-      while (k < word.size() && SameCharacter(characters[start + k], word[k])) ++k;
-      if (k == word.size()) return true;
-    }
+  const std::vector<std::string> characters = Characters(codePage, path);
+  std::vector<std::vector<std::string>> list(1);
+  for (const std::string& c : Characters(codePage, words)) {
+    if (c == ";") list.emplace_back();
+    else if (c != " " || !list.back().empty()) list.back().push_back(Folded(c));
+  }
+  for (std::vector<std::string>& word : list) {
+    while (!word.empty() && word.back() == " ") word.pop_back();
+    for (size_t at = 0; !word.empty() && at + word.size() <= characters.size(); ++at)
+      if (std::equal(word.begin(), word.end(), characters.begin() + at,
+                     [](const std::string& w, const std::string& c) { return w == Folded(c); }))
+        return true;
   }
   return false;
 }
 
-// An exact-size heap copy with its zero, so ASan sees a read past the text.
+// An exact-size heap copy, so ASan sees a read past the text's zero.
 template <typename Unit>
 Unit* HeapCopy(const std::basic_string<Unit>& text) {
-  Unit* copy = static_cast<Unit*>(malloc((text.size() + 1) * sizeof(Unit)));
-  memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(Unit));
-  return copy;
+  const size_t bytes = (text.size() + 1) * sizeof(Unit);
+  return static_cast<Unit*>(memcpy(malloc(bytes), text.c_str(), bytes));
 }
 
 }  // namespace
@@ -96,14 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string path, words;
   input.Text(&path);
   input.Text(&words);
-  const std::u16string wideName = input.Utf16();
-
+  const std::u16string wide = input.Utf16();
   char* pathCopy = HeapCopy(path);
   char* wordsCopy = HeapCopy(words);
-  uint16_t* wideCopy = reinterpret_cast<uint16_t*>(HeapCopy(wideName));
-  Check(PathHasHiddenWord(pathCopy, wordsCopy) == IsHidden(codePage, path, words));
-  Check(IsHiddenStream(pathCopy) == IsStream(path));
-  Check(IsHiddenStream(wideCopy) == IsStream(wideName));
+  char16_t* wideCopy = HeapCopy(wide);
+  ref::Check(PathHasHiddenWord(pathCopy, wordsCopy) == IsHidden(codePage, path, words));
+  ref::Check(IsHiddenStream(pathCopy) == IsStream(path));
+  ref::Check(IsHiddenStream(reinterpret_cast<const uint16_t*>(wideCopy)) == IsStream(wide));
   free(pathCopy);
   free(wordsCopy);
   free(wideCopy);
