@@ -76,17 +76,20 @@ class Dialog : public ::testing::Test {
 };
 
 TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
-  const std::string bytes = harness::SettingsBytes("Line one $A\r\nLine two $T", 1, 2, 0, 7, 1) + '\x02';
+  // whenNotPlaying 2, then videos hidden (not streams), 12 s, and the words.
+  const std::string bytes = harness::SettingsBytes("Line one $A\r\nLine two $T", 1, 2, 0, 7, 1) +
+                            std::string("\x02\x02\x0C" "Audiobooks; Private", 22) + '\0';
   ASSERT_NO_FATAL_FAILURE(StartAll(bytes));
 
   struct Seen {
-    std::string caption, format, interval, legend, items[3], whenItems[3];
-    LRESULT itemCount = 0, selection = -1, formatLimit = 0, intervalLimit = 0, whenSelection = -1;
-    bool headphones = true, enabled = false, utf8 = false;
+    std::string caption, format, interval, legend, items[3], whenItems[3], delay, words;
+    LRESULT itemCount = 0, selection = -1, formatLimit = 0, intervalLimit = 0, whenSelection = -1, delayLimit = 0,
+            wordsLimit = 0;
+    bool headphones = true, enabled = false, utf8 = false, hideStreams = true, hideVideos = false;
     HWND owner = nullptr;
     POINT origin = {};
-    std::string typedInterval;
-    size_t typedFormatLength = 0;
+    std::string typedInterval, typedDelay;
+    size_t typedFormatLength = 0, typedWordsLength = 0;
   } seen;
   RunDialog({
       Do([&](HWND dialog) {
@@ -108,6 +111,12 @@ TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
         seen.utf8 = harness::IsChecked(dialog, IDC_UTF8);
         seen.formatLimit = SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, EM_GETLIMITTEXT, 0, 0);
         seen.intervalLimit = SendDlgItemMessageA(dialog, IDC_INTERVAL, EM_GETLIMITTEXT, 0, 0);
+        seen.hideStreams = harness::IsChecked(dialog, IDC_HIDE_STREAMS);
+        seen.hideVideos = harness::IsChecked(dialog, IDC_HIDE_VIDEOS);
+        seen.delay = harness::ControlText(dialog, IDC_NEW_SONG_DELAY);
+        seen.words = harness::ControlText(dialog, IDC_HIDDEN_PATH_WORDS);
+        seen.delayLimit = SendDlgItemMessageA(dialog, IDC_NEW_SONG_DELAY, EM_GETLIMITTEXT, 0, 0);
+        seen.wordsLimit = SendDlgItemMessageA(dialog, IDC_HIDDEN_PATH_WORDS, EM_GETLIMITTEXT, 0, 0);
         seen.owner = GetWindow(dialog, GW_OWNER);
         RECT rect;
         GetWindowRect(dialog, &rect);
@@ -121,6 +130,12 @@ TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
         harness::SetControlText(dialog, IDC_STATUS_FORMAT, "");
         for (int i = 0; i < 300; ++i) SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, WM_CHAR, 'x', 0);
         seen.typedFormatLength = harness::ControlText(dialog, IDC_STATUS_FORMAT).size();
+        harness::SetControlText(dialog, IDC_NEW_SONG_DELAY, "");
+        for (char c : std::string("123")) SendDlgItemMessageA(dialog, IDC_NEW_SONG_DELAY, WM_CHAR, c, 0);
+        seen.typedDelay = harness::ControlText(dialog, IDC_NEW_SONG_DELAY);
+        harness::SetControlText(dialog, IDC_HIDDEN_PATH_WORDS, "");
+        for (int i = 0; i < 300; ++i) SendDlgItemMessageA(dialog, IDC_HIDDEN_PATH_WORDS, WM_CHAR, 'w', 0);
+        seen.typedWordsLength = harness::ControlText(dialog, IDC_HIDDEN_PATH_WORDS).size();
       }),
       ClickButton(IDCANCEL),
   });
@@ -146,6 +161,14 @@ TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
   EXPECT_EQ(2, seen.intervalLimit);
   EXPECT_EQ("12", seen.typedInterval);
   EXPECT_EQ(255u, seen.typedFormatLength);
+  EXPECT_FALSE(seen.hideStreams);
+  EXPECT_TRUE(seen.hideVideos);
+  EXPECT_EQ("12", seen.delay);
+  EXPECT_EQ("Audiobooks; Private", seen.words);
+  EXPECT_EQ(2, seen.delayLimit);
+  EXPECT_EQ(255, seen.wordsLimit);
+  EXPECT_EQ("12", seen.typedDelay);
+  EXPECT_EQ(255u, seen.typedWordsLength);
   EXPECT_EQ(host->Player().Window(), seen.owner);
   // Placed at the owner's top-left corner, not centred. (Wine puts it at
   // the owner's window corner plus a pixel rather than at its client origin.)
@@ -192,14 +215,21 @@ TEST_F(Dialog, SaveStoresEveryControlAndTheNextTickUsesThem) {
         harness::SetChecked(dialog, IDC_HEADPHONES, false);
         harness::SetChecked(dialog, IDC_UTF8, true);
         SendDlgItemMessageA(dialog, IDC_WHEN_NOT_PLAYING, CB_SETCURSEL, 1, 0);
+        // Words the stand-in's file names do not hold, so the next tick still publishes.
+        harness::SetChecked(dialog, IDC_HIDE_STREAMS, true);
+        harness::SetControlText(dialog, IDC_NEW_SONG_DELAY, "1");
+        harness::SetControlText(dialog, IDC_HIDDEN_PATH_WORDS, "Audiobooks;Private");
       }),
       ClickButton(IDC_SAVE),
   });
   std::string after;
   ASSERT_TRUE(harness::ReadSettingsFile(&after));
-  EXPECT_EQ(HexBytes(harness::SettingsBytes("Now: $A", 1, 1, 0, 0, 1) + '\x01'), HexBytes(after));
-  // Interval 0: the next record comes within moments, not after 5 s.
-  ASSERT_GE(messenger.WaitForLine("record ", 0, 3000), 0) << messenger.LogText();
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("Now: $A", 1, 1, 0, 0, 1) + std::string("\x01\x01\x01", 3) +
+                     "Audiobooks;Private" + '\0'),
+            HexBytes(after));
+  // Interval 0: the next record comes within moments (a second's delay for
+  // the new song at most), not after 5 s.
+  ASSERT_GE(messenger.WaitForLine("record ", 0, 4000), 0) << messenger.LogText();
   EXPECT_EQ(RecordLine("Now: Some Artist", 1, false), Records()[0]);
 }
 
@@ -251,7 +281,12 @@ TEST_F(Dialog, SaveWithStatusChangingDisabledStopsTicksAndTheLink) {
   ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 0, 0)));
   ASSERT_GE(messenger.WaitForLine("record "), 0) << messenger.LogText();
   RunDialog({
-      Do([](HWND dialog) { harness::SetChecked(dialog, IDC_ENABLED, false); }),
+      Do([](HWND dialog) {
+        harness::SetChecked(dialog, IDC_ENABLED, false);
+        // Texts set past the edits' limits: the record's bounds hold them.
+        harness::SetControlText(dialog, IDC_NEW_SONG_DELAY, "150");
+        harness::SetControlText(dialog, IDC_HIDDEN_PATH_WORDS, std::string(300, 'w'));
+      }),
       ClickButton(IDC_SAVE),
   });
   const size_t ticks = host->Ticks();
@@ -263,7 +298,9 @@ TEST_F(Dialog, SaveWithStatusChangingDisabledStopsTicksAndTheLink) {
   EXPECT_EQ((std::vector<std::string>{"command 391", "command 376"}), Commands()) << messenger.LogText();
   std::string after;
   ASSERT_TRUE(harness::ReadSettingsFile(&after));
-  EXPECT_EQ(HexBytes(harness::SettingsBytes("$A - $T ($D) $P", 0, 0, 1, 0, 0)), HexBytes(after));
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("$A - $T ($D) $P", 0, 0, 1, 0, 0) + std::string("\x00\x00\x63", 3) +
+                     std::string(255, 'w') + '\0'),
+            HexBytes(after));
 }
 
 // The host stops its plug-ins from inside the dialog's modal loop when the

@@ -113,6 +113,9 @@ TEST_F(SettingsFileTest, SavesBesideThePluginAndLoadsBack) {
   settings_.intervalSeconds = 7;
   settings_.utf8Text = 1;
   settings_.whenNotPlaying = kClearStatus;
+  settings_.hideFlags = kHideStreams | kHideVideos;
+  settings_.newSongDelaySeconds = 99;
+  ReplaceHiddenPathWords("Audiobooks; Private", &settings_);
   EXPECT_TRUE(SaveSettingsFile(locations_, settings_).saved);
   ResetSettings(&settings_);
   EXPECT_EQ("Line one\r\nLine two $P", Loaded());
@@ -122,6 +125,9 @@ TEST_F(SettingsFileTest, SavesBesideThePluginAndLoadsBack) {
   EXPECT_EQ(7, settings_.intervalSeconds);
   EXPECT_EQ(1, settings_.utf8Text);
   EXPECT_EQ(kClearStatus, settings_.whenNotPlaying);
+  EXPECT_EQ(kHideStreams | kHideVideos, settings_.hideFlags);
+  EXPECT_EQ(99, settings_.newSongDelaySeconds);
+  EXPECT_STREQ("Audiobooks; Private", settings_.hiddenPathWords);
 }
 
 // An unwritable plug-in folder sends the settings to the per-user file, in a
