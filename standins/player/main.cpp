@@ -402,6 +402,7 @@ int main() {
   // The thread's last work as a player's, watched too: closing and leaving
   // COM release what the plug-in left in the apartment, each a call to its
   // server.
+  Say("player", "closes its window and leaves COM");
   player.Close();
   apartment.Leave();
   if (options.heartbeat) {
