@@ -167,7 +167,10 @@ void PluginConfigure() {
     if (g_running.configuring->dialog != nullptr) SetForegroundWindow(g_running.configuring->dialog);
     return;
   }
-  ConfigDialogSession session = {&g_running.settings, ApplyEditedSettings, nullptr};
+  ConfigDialogSession session;
+  session.shown = &g_running.settings;
+  session.save = ApplyEditedSettings;
+  session.dialog = nullptr;
   g_running.configuring = &session;
   RunConfigDialog(g_descriptor.moduleInstance, g_descriptor.hostWindow, &session);
   g_running.configuring = nullptr;

@@ -8,19 +8,7 @@
 
 const char kDefaultStatusFormat[] = "$A - $T ($D) $P";
 
-// The one place the defaults are written; the template default is above.
-static const PluginSettings kDefaults = {
-    nullptr,         // statusFormat: kDefaultStatusFormat
-    1,               // enabled
-    kStatusIconNone, // statusIcon
-    1,               // headphonesIcon
-    1,               // intervalSeconds
-    0,               // utf8Text
-    kKeepStatus,     // whenNotPlaying
-    0,               // hideFlags: nothing hidden
-    0,               // newSongDelaySeconds: at once
-    {},              // hiddenPathWords: none
-};
+constexpr uint8_t kDefaultIntervalSeconds = 1;
 
 constexpr unsigned char kEndOfText = 0x03;
 constexpr size_t kSettingBytes = 5;  // enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text
@@ -42,11 +30,18 @@ static bool StoreStatusFormat(char* text, PluginSettings* settings) {
   return true;
 }
 
+// The one place the defaults are written. Every field not named is 0: no
+// status icon, no UTF-8, the status kept when not playing, nothing hidden, a
+// new song shown at once. (A record of the defaults would carry its empty
+// word list in the DLL's file.)
 void ResetSettings(PluginSettings* settings) {
   char* format = settings->statusFormat;
-  *settings = kDefaults;
+  memset(settings, 0, sizeof *settings);
   settings->statusFormat = format;
   StoreStatusFormat(CopyBytes(kDefaultStatusFormat, strlen(kDefaultStatusFormat)), settings);
+  settings->enabled = 1;
+  settings->headphonesIcon = 1;
+  settings->intervalSeconds = kDefaultIntervalSeconds;
 }
 
 bool ReplaceStatusFormat(const char* text, PluginSettings* settings) {
@@ -68,8 +63,7 @@ void ReplaceHiddenPathWords(const char* words, PluginSettings* settings) {
 }
 
 static bool HasPrivacyDefaults(const PluginSettings& settings) {
-  return settings.hideFlags == kDefaults.hideFlags && settings.newSongDelaySeconds == kDefaults.newSongDelaySeconds &&
-         settings.hiddenPathWords[0] == '\0';
+  return settings.hideFlags == 0 && settings.newSongDelaySeconds == 0 && settings.hiddenPathWords[0] == '\0';
 }
 
 // Only a file this system did not write can hold other values. Flags become
@@ -81,12 +75,11 @@ static void ClampSettingBytes(PluginSettings* settings) {
   settings->headphonesIcon = settings->headphonesIcon != 0;
   settings->utf8Text = settings->utf8Text != 0;
   if (settings->statusIcon > kStatusIconIdle) settings->statusIcon = kStatusIconNone;
-  if (settings->intervalSeconds > kMaxIntervalSeconds) settings->intervalSeconds = kDefaults.intervalSeconds;
+  if (settings->intervalSeconds > kMaxIntervalSeconds) settings->intervalSeconds = kDefaultIntervalSeconds;
   if (settings->whenNotPlaying > kClearStatus) settings->whenNotPlaying = kKeepStatus;
   // A flag this version does not know may mean anything: none is trusted.
-  if ((settings->hideFlags & ~kKnownHideFlags) != 0) settings->hideFlags = kDefaults.hideFlags;
-  if (settings->newSongDelaySeconds > kMaxNewSongDelaySeconds)
-    settings->newSongDelaySeconds = kDefaults.newSongDelaySeconds;
+  if ((settings->hideFlags & ~kKnownHideFlags) != 0) settings->hideFlags = 0;
+  if (settings->newSongDelaySeconds > kMaxNewSongDelaySeconds) settings->newSongDelaySeconds = 0;
 }
 
 // The privacy settings from the bytes after whenNotPlaying: the flags, the
