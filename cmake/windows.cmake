@@ -19,6 +19,7 @@ add_library(tavrin_plugin STATIC
   src/host/host_query.cpp
   src/host/lifecycle.cpp
   src/host/timer_tick.cpp
+  src/host/status_hotkey.cpp
   src/settings/settings_file.cpp
   src/settings/config_dialog.cpp
   src/messenger/automation.cpp

@@ -7,6 +7,7 @@
 
 #include "host/host_query.h"
 #include "host/plugin_descriptor.h"
+#include "host/status_hotkey.h"
 #include "host/timer_tick.h"
 #include "platform/text.h"
 
@@ -130,8 +131,26 @@ static void ApplyEditedSettings(PluginSettings* edited, HWND dialog) {
   if (!report.saved) ShowSaveFailure(dialog, g_running.settingsFiles, report);
 }
 
+// The status on/off key: "Enable status changing" flipped, as a Save with
+// that box flipped would, and the open dialog's box follows.
+static void ToggleStatusChanging() {
+  ActiveCall call;
+  if (!g_running.started) return;
+  PluginSettings edited = g_running.settings;
+  // Without memory for the copy, Save keeps the template in force.
+  edited.statusFormat = nullptr;
+  ReplaceStatusFormat(g_running.settings.statusFormat, &edited);
+  edited.enabled = !edited.enabled;
+  const HWND dialog = g_running.configuring != nullptr ? g_running.configuring->dialog : nullptr;
+  ApplyEditedSettings(&edited, dialog != nullptr ? dialog : g_descriptor.hostWindow);
+  // Saving may have shown a message, a wait in which the dialog may have gone.
+  if (g_running.started && g_running.configuring != nullptr)
+    ShowStatusChangingEnabled(g_running.configuring->dialog, g_running.settings.enabled != 0);
+}
+
 static void StopRunning() {
   g_running.started = false;
+  StopStatusHotkey();
   StopTimer();
   g_running.handOver.Stop(kGoodbyeWaitMs);
   FreeSettings(&g_running.settings);
@@ -141,7 +160,8 @@ int PluginStart() {
   ActiveCall call;
   const unsigned change = ++g_running.changes;
   FindOwnSettingsFiles(g_descriptor.moduleInstance, &g_running.settingsFiles);
-  // The host's answer is a wait: a stop or a start that came during it has
+  AskHotkeyService();
+  // The host's answers are waits: a stop or a start that came during one has
   // done all there was to do.
   if (g_running.changes != change) return 0;
   // A second start without a stop would leave the first timer ticking (at
@@ -157,6 +177,7 @@ int PluginStart() {
   else g_running.handOver.Start();
   g_running.started = true;
   StartTimer();
+  StartStatusHotkey(ToggleStatusChanging);
   return 0;
 }
 

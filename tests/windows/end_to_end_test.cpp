@@ -179,7 +179,7 @@ TEST_P(EndToEndTitles, QueriesAndRecord) {
   host.Stop();
   // Unchanged ticks in between; a stream has no length, so no position is asked for its bar.
   const std::string song = std::string("125 ") + c.titleRequests, stream = "125 " + ForSecondEntry(c.titleRequests);
-  const std::string expected = "335 " + song + " 105/1 126/1 126 124" + c.songTags + " 105/1 105( " + song +
+  const std::string expected = "335 65536 65573:Tavrin_StatusOnOff " + song + " 105/1 126/1 126 124" + c.songTags + " 105/1 105( " + song +
                                " 105/1 105)+ " + stream + " 105/1 126/1 126 124" + c.streamTags + " 105/1( " + stream +
                                " 105/1)+";
   EXPECT_TRUE(std::regex_match(host.Requests(), std::regex(expected))) << host.Requests() << "\nexpected " << expected;

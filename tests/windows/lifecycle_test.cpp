@@ -80,7 +80,8 @@ TEST_P(DisabledStart, NoTicksAndClosingCommandOnlyToAReadyMessenger) {
   EXPECT_EQ(0, host.Start());
   // An enabled plug-in with interval 0 would tick every 10 ms or so.
   harness::PumpForTimerPeriods(5, 40);
-  EXPECT_EQ("335", host.Requests()) << "only start's question for the host's settings folder";
+  EXPECT_EQ("335 65536 65573:Tavrin_StatusOnOff", host.Requests())
+      << "only start's questions (the host's settings folder, its hotkey service) and the key's registration";
 
   const DWORD stopStarted = GetTickCount();
   host.Stop();
@@ -161,6 +162,75 @@ TEST(Lifecycle, WithoutItsModuleInstanceTheHostsOwnIniIsNeverRead) {
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
+// The status on/off key: registered once per load with the host's hotkey
+// service; a press does what a Save with "Enable status changing" flipped
+// would (the file, the goodbye, the timer), a press after stop does nothing,
+// and a second start makes the key work again. Without the service, nothing.
+TEST(Lifecycle, TheStatusKeyTurnsPublishingOffAndOn) {
+  const std::string format = "$A - $T ($D) $P";
+  for (const bool service : {true, false}) {
+    SCOPED_TRACE(service ? "with the hotkey service" : "without it");
+    harness::SettingsFileGuard settings;
+    harness::WriteSettingsFile(harness::SettingsBytes(format, 1, 0, 1, 0, 0));
+    MessengerProcess messenger;
+    std::string error;
+    ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
+    PluginHost host(harness::OneTrack(kTitle, 245, 61000));
+    ASSERT_TRUE(host.Ok(&error)) << error;
+    standin::StandInPlayer& player = host.Player();
+    if (!service) player.SetAnswerOverride(65536, 0);
+    ASSERT_EQ(0, host.Start());
+    ASSERT_GE(messenger.WaitForLine("record "), 0) << messenger.LogText();
+    const standin::HotkeyAction* action = player.FindHotkeyAction("Tavrin_StatusOnOff");
+    if (!service) {
+      EXPECT_EQ(nullptr, action);
+      EXPECT_TRUE(player.HotkeyActions().empty());
+      EXPECT_EQ("335 65536 125", host.Requests().substr(0, 13));
+      continue;
+    }
+    ASSERT_NE(nullptr, action);
+    EXPECT_STREQ("Tavrin: status on/off", action->name);
+    EXPECT_EQ(0u, action->flags);
+    EXPECT_NE(0u, action->uMsg);
+    EXPECT_EQ(0u, action->wParam);
+    EXPECT_EQ(0, action->lParam);
+    EXPECT_TRUE(IsWindow(action->wnd));
+    for (int word : action->extended) EXPECT_EQ(0, word);
+
+    auto fileSays = [](int enabled) {
+      std::string bytes;
+      return harness::ReadSettingsFile(&bytes) &&
+             bytes == harness::SettingsBytes("$A - $T ($D) $P", enabled, 0, 1, 0, 0);
+    };
+    ASSERT_TRUE(player.PressHotkey("Tavrin_StatusOnOff"));  // off: saved, the status goes, no more ticks
+    EXPECT_TRUE(fileSays(0));
+    ASSERT_GE(messenger.WaitForLine("command 376"), 0) << messenger.LogText();
+    const size_t ticksWhenOff = host.Ticks();
+    harness::PumpForTimerPeriods(5, 40);
+    EXPECT_EQ(ticksWhenOff, host.Ticks());
+    ASSERT_TRUE(player.PressHotkey("Tavrin_StatusOnOff"));  // on: saved, and the first tick publishes
+    EXPECT_TRUE(fileSays(1));
+    ASSERT_TRUE(standin::PumpUntil([&] { return LinesStartingWith(messenger.Lines(), "record ").size() >= 2; }, 5000))
+        << messenger.LogText();
+
+    host.Stop();
+    EXPECT_FALSE(player.PressHotkey("Tavrin_StatusOnOff")) << "a press after stop reached a window";
+    EXPECT_TRUE(fileSays(1));
+    ASSERT_EQ(0, host.Start());  // the same load: no second registration, the record's new window
+    EXPECT_EQ(1u, player.HotkeyActions().size());
+    EXPECT_EQ(1u, player.CountQueries(65536));
+    ASSERT_TRUE(player.PressHotkey("Tavrin_StatusOnOff"));
+    EXPECT_TRUE(fileSays(0));
+    host.Stop();
+    // The first status, off's goodbye, on's status, stop's goodbye; after the
+    // second start off's goodbye, and stop has no link left to close.
+    EXPECT_EQ((std::vector<std::string>{"command 391", "command 376", "command 391", "command 376", "command 376"}),
+              LinesStartingWith(messenger.Lines(), "command "))
+        << messenger.LogText();
+    EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+  }
+}
+
 TEST(Lifecycle, StopRightAfterStartWithoutMessengerSendsNothing) {
   harness::SettingsFileGuard settings;
   PluginHost host(harness::OneTrack(kTitle, 245, 61000));
@@ -168,7 +238,7 @@ TEST(Lifecycle, StopRightAfterStartWithoutMessengerSendsNothing) {
   ASSERT_TRUE(host.Ok(&error)) << error;
   EXPECT_EQ(0, host.Start());
   host.Stop();
-  EXPECT_EQ("335", host.Requests());
+  EXPECT_EQ("335 65536", host.Requests());
   // Started and stopped again in the same process, as a host reloading it would.
   EXPECT_EQ(0, host.Start());
   host.Stop();
