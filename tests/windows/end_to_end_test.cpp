@@ -101,6 +101,45 @@ TEST_F(EndToEnd, BufferingStreamAndTrackChanges) {
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
+// A messenger busy 8 s with each apply command never holds up the player:
+// its loop goes on (the longest stall well under 2 s), the three titles that
+// come meanwhile give way to the newest, and a stop during the next busy
+// command returns at once; the host unloads the DLL, and the goodbye still
+// comes once the messenger answers.
+TEST_F(EndToEnd, ABusyMessengerNeverHoldsUpThePlayer) {
+  harness::WriteSettingsFile(harness::SettingsBytes("$A - $T", 1, 0, 0, 0, 0));
+  MessengerOptions busy;
+  busy.slowApplyMs = 8000;
+  std::string error;
+  ASSERT_TRUE(messenger.Start(busy, 10000, &error)) << error;
+  standin::PlayerScript script;
+  ASSERT_TRUE(standin::ParsePlayerScript("entry 245 192 44 One - A\nentry 245 192 44 Two - B\n"
+                                         "entry 245 192 44 Three - C\nentry 245 192 44 Four - D\n"
+                                         "at 0 play 0\nat 1000 play 1\nat 2000 play 2\nat 3000 play 3\n",
+                                         &script, &error))
+      << error;
+  PluginHost host(script);
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  host.Player().StartHeartbeat();
+  ASSERT_EQ(0, host.Start());
+  const int first = messenger.WaitForLine("command 391");
+  ASSERT_GE(first, 0) << messenger.LogText();
+  for (int64_t ms : {1000, 2000, 3000}) {
+    host.Player().Clock().Set(ms);
+    ASSERT_TRUE(host.WaitForTicks(3));
+  }
+  ASSERT_GE(messenger.WaitForLine("command 391", first + 1, 15000), 0) << messenger.LogText();
+  const DWORD stopping = GetTickCount();
+  host.Stop();
+  EXPECT_LT(GetTickCount() - stopping, 2000u);
+  host.Player().UnloadPlugin();
+  ASSERT_GE(messenger.WaitForLine("command 376", first, 15000), 0) << messenger.LogText();
+  EXPECT_EQ((std::vector<std::string>{RecordLine("One - A", 0, false), RecordLine("Four - D", 0, false)}),
+            LinesStartingWith(messenger.Lines(), "record "));
+  EXPECT_LT(host.Player().LongestHeartbeatGapUs(), 2000000);
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
 // The tick tells the record where its " (paused)" mark starts: the mark ends
 // the published text whole after a long title's conversion to UTF-8.
 TEST_F(EndToEnd, TheMarkSurvivesALongTitle) {
