@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Stall report: how long the player's UI thread stands still while the
 # plug-in talks to a messenger that is busy or hung. Two scenes, five runs
-# each, with the win64-test build's DLL and stand-ins under Wine; prints each
-# run's longest gap between the stand-in player's heartbeats and the median
-# of five. tools/report.sh runs it; it uses build/win64-test/wineprefix, so
+# each, with the win64-test build's DLL and stand-ins under Wine; prints for
+# each run the longest gap between the stand-in player's heartbeats while it
+# plays, how long the stop entry took (the plug-in may wait a bounded while
+# for the messenger's goodbye there) and the longest gap of the whole run,
+# then the medians of five. tools/report.sh runs it; it uses build/win64-test/wineprefix, so
 # do not run it while that build's Windows-side tests run.
-#   tools/report-stalls.sh
+#   tools/report-stalls.sh              the plug-in built here
+#   TAVRIN_STALL_DLL=PATH tools/report-stalls.sh   another build of it
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -15,9 +18,12 @@ runs=5
 wineserver=/usr/lib/wine/wineserver
 
 # One run: the stand-in messenger with the scene's options, then the player
-# with the heartbeat; sets $figure to "N ms" or "at least N ms" (the player's
-# watchdog ended it, still stalled), or to nothing with the reason in $note;
-# for a stalled run, $note is what the player said last. Every Wine process
+# with the heartbeat; sets $figure to the run's longest gap, "N ms" or "at
+# least N ms" (the player's watchdog ended it, still stalled), or to nothing
+# with the reason in $note; for a stalled run, $note is what the player said
+# last. $playing is the longest gap while playing (a stall that never ended
+# during playback counts as that), $stopping how long the stop entry took
+# ("-" when it never returned). Every Wine process
 # of the prefix ends with the run, the wineserver too: a hung messenger does
 # not close when asked, and Wine's rpcss would keep a killed COM server's
 # registration.
@@ -32,7 +38,7 @@ run_once() {  # NAME "MESSENGER OPTIONS" PLAYER OPTIONS...
     grep -q '^ready' "$work/$name.messenger.log" 2>/dev/null && break
     sleep 0.1
   done
-  figure=''
+  figure='' playing='' stopping=-
   note="the stand-in messenger did not come up"
   if grep -q '^ready signed-in' "$work/$name.messenger.log" 2>/dev/null; then
     tools/wine-run.sh "$WINEPREFIX" "$build/standin_player.exe" "--plugin=Z:$work/Plugins/gen_Tavrin.dll" \
@@ -43,15 +49,20 @@ run_once() {  # NAME "MESSENGER OPTIONS" PLAYER OPTIONS...
   "$wineserver" -w
   [ -s "$work/$name.player.out" ] || return 0
   note="no figure; see ${work#"$root"/}/$name.player.out"
-  figure=$(tr -d '\r' <"$work/$name.player.out" |
-    sed -n 's/.*longest gap between heartbeats: \(.* ms\).*/\1/p' | tail -n 1)
+  local said
+  said=$(tr -d '\r' <"$work/$name.player.out")
+  figure=$(sed -n 's/.*longest gap between heartbeats: \(.* ms\).*/\1/p' <<<"$said" | tail -n 1)
+  playing=$(sed -n 's/.*longest gap between heartbeats while playing: \(.* ms\).*/\1/p' <<<"$said" | tail -n 1)
+  stopping=$(sed -n 's/.*stop entry returned after \(.* ms\).*/\1/p' <<<"$said" | tail -n 1)
+  [ -n "$playing" ] || playing=$figure
+  [ -n "$stopping" ] || stopping=-
   [[ $figure == "at least"* ]] || return 0
   note="stalled after: $(tr -d '\r' <"$work/$name.player.out" | grep -v 'longest gap' | tail -n 1 | cut -c22-)"
 }
 
-# Five runs of a scene: each run's figure, then the median.
+# Five runs of a scene: each run's figures, then their medians.
 scene() {  # TITLE NAME "MESSENGER OPTIONS" PLAYER OPTIONS...
-  local title=$1 name=$2 messenger_options=$3 i figures=()
+  local title=$1 name=$2 messenger_options=$3 i figures=() playings=() stoppings=()
   shift 3
   echo "== $title"
   for i in $(seq $runs); do
@@ -61,22 +72,30 @@ scene() {  # TITLE NAME "MESSENGER OPTIONS" PLAYER OPTIONS...
       continue
     fi
     figures+=("$figure")
+    playings+=("$playing")
+    stoppings+=("$stopping")
+    local line="run $i: while playing $playing, stop entry $stopping, longest gap $figure"
     case $figure in
-      "at least"*) echo "run $i: longest gap $figure ($note)" ;;
-      *) echo "run $i: longest gap $figure" ;;
+      "at least"*) echo "$line ($note)" ;;
+      *) echo "$line" ;;
     esac
   done
   if [ ${#figures[@]} -eq $runs ]; then
-    echo "median of $runs: $(median "${figures[@]}")"
+    echo "medians of $runs: while playing $(median "${playings[@]}"), stop entry $(median "${stoppings[@]}")," \
+      "longest gap $(median "${figures[@]}")"
   else
-    echo "median of $runs: none (only ${#figures[@]} runs reported a gap)"
+    echo "medians of $runs: none (only ${#figures[@]} runs reported a gap)"
   fi
 }
 
-# The middle figure, by its milliseconds ("at least N ms" sorts as N).
+# The middle figure, by its milliseconds ("at least N ms" sorts as N, "-"
+# last).
 median() {
   local figure
-  for figure in "$@"; do echo "${figure//[!0-9]/} $figure"; done | sort -n | sed -n "$((($# + 1) / 2))p" |
+  for figure in "$@"; do
+    local ms=${figure//[!0-9]/}
+    echo "${ms:-999999999} $figure"
+  done | sort -n | sed -n "$((($# + 1) / 2))p" |
     cut -d' ' -f2-
 }
 
@@ -97,7 +116,9 @@ mkdir -p "$work/Plugins"
 # The plug-in in a Plugins folder, its settings beside it: the artist and
 # the title only (the status changes with the entry and nothing else), the
 # default icons, an interval of 0 (the shortest timer).
-cp "$build/gen_Tavrin.dll" "$work/Plugins/"
+# TAVRIN_STALL_DLL measures another build of the plug-in (an older one, say)
+# with the same stand-ins.
+cp "${TAVRIN_STALL_DLL:-$build/gen_Tavrin.dll}" "$work/Plugins/gen_Tavrin.dll"
 printf '$A - $T\003\001\000\001\000\000\000' >"$work/Plugins/gen_Tavrin.ini"
 # At real-time speed: the status changes twice while the messenger is still
 # busy with the first one.

@@ -8,9 +8,10 @@
 #include "host/lifecycle.h"
 
 // How long a tick waits for the hand-over thread: a responsive messenger has
-// the status before the tick returns; a busy one gets the newest status once
-// it answers again, and the player goes on meanwhile.
-constexpr DWORD kHandOverWaitMs = 100;
+// the status before the tick returns (in a few milliseconds); a busy one gets
+// the newest status once it answers again, and the player goes on meanwhile,
+// waiting no more while the messenger is still busy with an earlier status.
+constexpr DWORD kHandOverWaitMs = 50;
 
 // The host's answers are waits that may let this thread's messages run, and
 // so dispatch the next timer expiry; that tick must not run inside this one.
@@ -46,8 +47,7 @@ static bool CheckPlayback(const char** mark) {
   if (!g_running.statusCleared) {
     g_running.statusCleared = true;
     ForgetLastTextOffered(&g_running.composer);
-    g_running.handOver.PostClear();
-    g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
+    if (g_running.handOver.PostClear()) g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
   }
   return false;
 }
@@ -74,8 +74,7 @@ static void RunTick() {
   const PluginSettings& settings = g_running.settings;
   RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon, composer.offeredEncoding,
                            mark != nullptr ? strlen(mark) : 0};
-  g_running.handOver.PostStatus(text, options);
-  g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
+  if (g_running.handOver.PostStatus(text, options)) g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
 }
 
 void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) {

@@ -22,6 +22,7 @@ struct Mailbox {
   HANDLE posted;      // auto-reset: something was posted
   HANDLE handedOver;  // manual-reset: set while nothing posted waits or is in hand
   CRITICAL_SECTION lock;
+  bool idle;  // as handedOver says
   Slot slot;
   char text[kStatusRecordSize];
   RecordOptions options;
@@ -65,10 +66,14 @@ void Release(Mailbox* box) {
   delete box;
 }
 
-// Under the lock: the thread has something to do.
-void Notify(Mailbox* box) {
+// Under the lock: the thread has something to do. Returns whether it had
+// nothing in hand before.
+bool Notify(Mailbox* box) {
+  const bool wasIdle = box->idle;
+  box->idle = false;
   ResetEvent(box->handedOver);
   SetEvent(box->posted);
+  return wasIdle;
 }
 
 void TakeWork(Mailbox* box, Work* work) {
@@ -101,7 +106,9 @@ void MarkUnconfirmed(Mailbox* box) {
 // All handed over, unless something new came meanwhile.
 void FinishWork(Mailbox* box) {
   MailboxLock hold(box);
-  if (box->slot == Slot::kEmpty && !box->goodbye && !box->quit) SetEvent(box->handedOver);
+  if (box->slot != Slot::kEmpty || box->goodbye || box->quit) return;
+  box->idle = true;
+  SetEvent(box->handedOver);
 }
 
 DWORD WINAPI HandOverMain(void* parameter) {
@@ -150,6 +157,7 @@ bool HandOverThread::Start(UINT commandTimeoutMs) {
   if (box == nullptr) return false;
   box->references = 1;
   box->commandTimeoutMs = commandTimeoutMs;
+  box->idle = true;
   InitializeCriticalSection(&box->lock);
   box->posted = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   box->handedOver = CreateEventA(nullptr, TRUE, TRUE, nullptr);
@@ -168,8 +176,8 @@ bool HandOverThread::Start(UINT commandTimeoutMs) {
   return true;
 }
 
-void HandOverThread::PostStatus(const char* text, const RecordOptions& options) {
-  if (mailbox == nullptr || text == nullptr) return;
+bool HandOverThread::PostStatus(const char* text, const RecordOptions& options) {
+  if (mailbox == nullptr || text == nullptr) return false;
   MailboxLock hold(mailbox);
   size_t length = strlen(text);
   if (length >= sizeof mailbox->text) length = sizeof mailbox->text - 1;
@@ -177,14 +185,14 @@ void HandOverThread::PostStatus(const char* text, const RecordOptions& options) 
   mailbox->text[length] = '\0';
   mailbox->options = options;
   mailbox->slot = Slot::kStatus;
-  Notify(mailbox);
+  return Notify(mailbox);
 }
 
-void HandOverThread::PostClear() {
-  if (mailbox == nullptr) return;
+bool HandOverThread::PostClear() {
+  if (mailbox == nullptr) return false;
   MailboxLock hold(mailbox);
   mailbox->slot = Slot::kClear;
-  Notify(mailbox);
+  return Notify(mailbox);
 }
 
 void HandOverThread::PostGoodbye(bool newLink) {

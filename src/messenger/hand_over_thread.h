@@ -24,9 +24,12 @@ class HandOverThread {
   bool Start(UINT commandTimeoutMs = kCommandTimeoutMs);
 
   // A status for the messenger, or the closing command that clears it;
-  // either replaces one the thread has not taken yet.
-  void PostStatus(const char* text, const RecordOptions& options);
-  void PostClear();
+  // either replaces one the thread has not taken yet. True when the thread
+  // had nothing in hand: a responsive messenger has it in moments, so it is
+  // worth waiting for; false while the messenger is still busy with an
+  // earlier one.
+  bool PostStatus(const char* text, const RecordOptions& options);
+  bool PostClear();
   // The link says goodbye (the closing command) before anything posted
   // later, and what was not taken yet is dropped: it belonged to the old
   // settings. With newLink a new link takes over, else there is none until a

@@ -395,8 +395,14 @@ int main() {
     }
     standin::PumpUntil([] { return false; }, 20);
   }
+  // While playing, the plug-in's work never waits on anything but the host;
+  // stop may wait a bounded while for the messenger's goodbye.
+  const int64_t playingGapUs = player.LongestHeartbeatGapUs();
+  const int64_t stoppingUs = player.RealUs();
   player.StopPlugin();
-  Say("player", "stop entry returned");
+  Say("player", "stop entry returned after " + std::to_string((player.RealUs() - stoppingUs) / 1000) + " ms");
+  if (options.heartbeat)
+    Say("player", "longest gap between heartbeats while playing: " + std::to_string(playingGapUs / 1000) + " ms");
   messenger.PrintNew();
   Say("player", "answered " + std::to_string(player.Queries().size()) + " queries from the plug-in");
   // The thread's last work as a player's, watched too: closing and leaving
