@@ -6,6 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "common/host_text.h"
 #include "platform/text.h"
 
 // Asks the host one question: request in lParam, argument in wParam. The
@@ -74,10 +75,6 @@ struct TrackFields {
   int32_t tagsPosition;                // the playlist position the tags belong to
   bool changed;                        // a refresh changed a text since the composer last looked
 };
-
-// An answer below this is no address: a host that does not know a request
-// may answer 0 or 1.
-constexpr uintptr_t kLowestAddress = 0x10000;
 
 // One tick's refresh: title-dependent fields on a title change, the bar
 // always, and the tags in `tags` (TagBits) once per entry: when the title or

@@ -13,22 +13,6 @@ constexpr size_t kFileNameSize = 1024;
 static const char* const kTagNames[kTagCount] = {"album", "year", "genre", "track"};
 static const char16_t* const kWideTagNames[kTagCount] = {u"album", u"year", u"genre", u"track"};
 
-static bool IsAddress(intptr_t answer) { return static_cast<uintptr_t>(answer) >= kLowestAddress; }
-
-// Copies the host's zero-terminated text into out (size units, the zero
-// included) at once, since the host's buffer lasts only until the next
-// query; false when there is none or it does not fit.
-template <typename Unit>
-static bool CopyName(intptr_t answer, Unit* out, size_t size) {
-  if (!IsAddress(answer)) return false;
-  const Unit* name = reinterpret_cast<const Unit*>(answer);
-  size_t length = 0;
-  while (length < size && name[length] != 0) ++length;
-  if (length == size) return false;
-  memcpy(out, name, (length + 1) * sizeof(Unit));
-  return true;
-}
-
 // A stream's decoder may go to the network to read tags.
 template <typename Unit>
 static bool IsStream(const Unit* name) {
@@ -79,7 +63,7 @@ void RefreshTrackTags(HostQueryFn query, int32_t position, uint8_t tags, TrackFi
   uint16_t wideName[kFileNameSize];
   bool haveWideName = false;
   if (utf8) {
-    haveWideName = CopyName(query(position, kRequestEntryWideFileName), wideName, kFileNameSize);
+    haveWideName = CopyHostText(query(position, kRequestEntryWideFileName), wideName, kFileNameSize);
     if (haveWideName && IsStream(wideName)) return;
   }
   char name[kFileNameSize];
@@ -96,7 +80,7 @@ void RefreshTrackTags(HostQueryFn query, int32_t position, uint8_t tags, TrackFi
     }
     if (!askedName) {
       askedName = true;
-      haveName = CopyName(query(position, kRequestEntryFileName), name, kFileNameSize);
+      haveName = CopyHostText(query(position, kRequestEntryFileName), name, kFileNameSize);
       if (haveName && IsStream(name)) return;
     }
     if (!haveName) continue;

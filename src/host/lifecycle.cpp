@@ -6,6 +6,7 @@
 
 #include <new>
 
+#include "common/host_text.h"
 #include "host/host_query.h"
 #include "host/plugin_descriptor.h"
 #include "host/timer_tick.h"
@@ -44,18 +45,10 @@ static bool GetModulePath(HMODULE module, char* path, DWORD size) {
   return length != 0 && length < size;
 }
 
-// The host's settings folder (request 335), copied at once; empty when the
-// host names none or one that does not fit.
+// The host's settings folder (request 335); empty when the host names none
+// or one that does not fit.
 static void AskSettingsFolder(char* folder, size_t size) {
-  folder[0] = '\0';
-  intptr_t answer = QueryHost(0, kRequestSettingsFolder);
-  if (static_cast<uintptr_t>(answer) < kLowestAddress) return;
-  // Read no further than its zero or what fits (msvcrt on Windows XP has no strnlen).
-  const char* text = reinterpret_cast<const char*>(answer);
-  size_t length = 0;
-  while (length < size && text[length] != '\0') ++length;
-  if (length == size) return;
-  memcpy(folder, text, length + 1);
+  CopyHostText(QueryHost(0, kRequestSettingsFolder), folder, size);
 }
 
 static void FindOwnSettingsFiles(HMODULE module, SettingsLocations* files) {
