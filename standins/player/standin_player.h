@@ -81,6 +81,9 @@ class StandInPlayer {
   PlayerClock& Clock() { return clock; }
   PlaybackState State() const { return StateAt(script, clock.NowMs()); }
   const PlayerScript& Script() const { return script; }
+  // Another playlist and its events from now on, as when the user drops a new
+  // album into the player; the clock goes on.
+  void SetScript(const PlayerScript& newScript) { script = newScript; }
 
   // The folder of the host's own settings, answered to request 335 (ANSI);
   // empty: the request is answered 0, as by a host that does not know it.
