@@ -23,7 +23,8 @@
 // new ANSI title (to a zero byte), the new wide title (UTF-16LE, to a zero
 // unit), the new template (to a zero byte; an empty one is null) and the new
 // tags: a byte of what the host knows (bit 0 request 214, bit 1 the tags for
-// 3026), the file name and the four tags (each to a zero byte; 214 and 3026
+// 3026; bit 2: it fills the buffer of a tag that long whole, without the
+// zero), the file name and the four tags (each to a zero byte; 214 and 3026
 // give their bytes widened, 211 and 290 always answer).
 #include <stdint.h>
 #include <stdlib.h>
@@ -70,7 +71,8 @@ std::string Bytes(const Unit* text) {
 }
 
 // A tag request names the file the host gave and one of the four tags; the
-// host fills at most retlen units, its zero included, or answers 1 unfilled.
+// host fills at most retlen units, its zero included (a careless one all
+// retlen with the tag's own units), or answers 1 unfilled.
 template <typename Request>
 intptr_t AnswerTag(const Request& request, bool fills) {
   Check(Bytes(request.filename) == g_host.fileName);
@@ -78,6 +80,10 @@ intptr_t AnswerTag(const Request& request, bool fills) {
   int tag = 0;
   while (tag < 4 && metadata != kTagNames[tag]) ++tag;
   Check(tag < 4);
+  if (fills && (g_host.knows & 4) && g_host.tags[tag].size() >= request.retlen) {
+    std::copy(g_host.tags[tag].begin(), g_host.tags[tag].begin() + request.retlen, request.ret);
+    return 1;
+  }
   const std::string text = fills ? g_host.tags[tag].substr(0, request.retlen - 1) : "";
   if (fills) std::copy(text.begin(), text.end(), request.ret), request.ret[text.size()] = 0;
   return 1;

@@ -94,6 +94,10 @@ class StandInPlayer {
   void SetAnswerOverride(intptr_t request, intptr_t result);
   void ClearAnswerOverrides() { overrides.clear(); }
 
+  // With whole, a tag at least as long as a file-tag request's buffer fills
+  // it whole, without the zero, as a careless player does.
+  void SetFillsTagBuffersWhole(bool whole) { fillsTagBuffersWhole = whole; }
+
   // Called on the player's thread when a query arrives, before it is
   // answered, so a test can act inside a query. A query that arrives while the
   // hook runs is answered without calling the hook again. Null: none.
@@ -147,6 +151,7 @@ class StandInPlayer {
   std::string fileNameAnswer;
   std::wstring wideFileNameAnswer;
   std::string settingsDirectory;
+  bool fillsTagBuffersWhole = false;
   struct AnswerOverride {
     intptr_t request;
     intptr_t result;

@@ -131,7 +131,8 @@ TEST_F(EndToEnd, TheMarkSurvivesALongTitle) {
 // the entry's file name on every tick, and its tags on the first tick and
 // after the entry changes (here to a stream, whose tags are never asked for):
 // with the UTF-8 option as wide text first, then in ANSI for what that leaves
-// empty. An entry of the same title is another entry when its file or its
+// empty, cut to its buffer even from a host that fills it without the zero.
+// An entry of the same title is another entry when its file or its
 // position differs: its tags and its position show together.
 struct TitleCase {
   const char* name;
@@ -150,6 +151,8 @@ struct TitleCase {
   const char* next = nullptr;
   bool newPlaylist = false;
   std::string nextRecord = "";
+  std::string album = "Album";  // the song's
+  bool hostFillsTagBuffersWhole = false;  // with a tag that long, without the zero
 };
 
 class EndToEndTitles : public EndToEnd, public ::testing::WithParamInterface<TitleCase> {};
@@ -170,7 +173,7 @@ TEST_P(EndToEndTitles, QueriesAndRecord) {
                                                "tag album Never Asked For\n";
   standin::PlayerScript script, newPlaylist;
   std::string error;
-  ASSERT_TRUE(standin::ParsePlayerScript(std::string("entry 245 192 44 ") + c.title + "\ntag album Album\n" +
+  ASSERT_TRUE(standin::ParsePlayerScript(std::string("entry 245 192 44 ") + c.title + "\ntag album " + c.album + "\n" +
                                              (c.newPlaylist ? "at 0 play 0\n" : next + "at 0 play 0\nat 1000 play 1\n"),
                                          &script, &error))
       << error;
@@ -179,6 +182,7 @@ TEST_P(EndToEndTitles, QueriesAndRecord) {
   ASSERT_TRUE(host.Ok(&error)) << error;
   if (c.wideTitleAnswer != 0) host.Player().SetAnswerOverride(213, c.wideTitleAnswer);
   if (!c.hostFillsWideTags) host.Player().SetAnswerOverride(3026, 1);
+  host.Player().SetFillsTagBuffersWhole(c.hostFillsTagBuffersWhole);
   ASSERT_EQ(0, host.Start());
   const int at = NextRecord(messenger, 0);
   ASSERT_GE(at, 0) << messenger.LogText();
@@ -234,7 +238,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "1. A from Greatest Hits"},
         TitleCase{"TheSameFileQueuedTwice", 1, 0, true, false, "A - B", kNumbered, "213 214", " 3026:album",
                   " 3026:album", "1. A from Album", "entry 245 192 44 A - B\nfile C:\\Music\\1.mp3\n", false,
-                  "2. A from Album"}),
+                  "2. A from Album"},
+        TitleCase{"ATagFillingItsBufferWhole", 1, 0, false, false, "A - B", kSection, "213 214",
+                  " 3026:album 211 290:album", "", "A - B from " + std::string(127, 'x'), nullptr, false, "",
+                  std::string(200, 'x'), true}),
     [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
 
 // Paused and stopped, in each of the three modes: the status stays, is
