@@ -170,8 +170,8 @@ void PluginConfigure() {
   g_running.configuring = nullptr;
 }
 
-void PluginStop() {
-  ActiveCall call;
+// What the stop entry does; a second time it finds nothing to do.
+static void StopEntry() {
   ++g_running.changes;
   if (g_activeCalls > 1) PinModule();
   // The host's closing messages reach its window through the dialog's modal
@@ -182,14 +182,21 @@ void PluginStop() {
   StopRunning();
 }
 
+void PluginStop() {
+  ActiveCall call;
+  StopEntry();
+}
+
 // The host removes the plug-in, started or not. Nothing of the plug-in's
 // stays in the host once stop has run: it subclasses none of the host's
 // windows, and stop ends its timer, link and dialog. So it may be unloaded
-// and deleted at once, which hosts from 5.5 on do on the answer 1; older ones
-// know only 0, removal at the next start of the player.
+// and deleted at once, which hosts from 5.5 on do on the answer 1, with or
+// without calling stop first: the plug-in stops before it answers 1. Older
+// hosts know only 0, removal at the next start of the player, and the plug-in
+// runs on until then.
 int PluginUninstall(HWND preferencesPage) {
   // The question is a wait: a stop and unload inside it find this call in
-  // progress and keep the module mapped (see PluginStop).
+  // progress and keep the module mapped (see StopEntry).
   ActiveCall call;
   int answer = QueryHost(0, kRequestHostVersion) >= kFirstHostRemovingAtOnce ? 1 : 0;
   int choice = MessageBoxA(preferencesPage, "Delete Tavrin's settings too?", "Tavrin",
@@ -204,5 +211,6 @@ int PluginUninstall(HWND preferencesPage) {
     FindOwnSettingsFiles(self, &files);
     DeleteSettingsFiles(preferencesPage, files);
   }
+  if (answer == 1) StopEntry();
   return answer;
 }

@@ -212,15 +212,25 @@ static DWORD DeleteFileAt(const char* path) {
 void DeleteSettingsFiles(HWND owner, const SettingsLocations& locations) {
   // Both paths often name one file (when the host keeps its settings in its
   // own folder, the one that holds Plugins): deleting it twice is harmless,
-  // and one spelling is tried once, so that a failure is told once.
-  DWORD besideError = DeleteFileAt(locations.besidePlugin);
-  DWORD perUserError = strcmp(locations.perUser, locations.besidePlugin) != 0 ? DeleteFileAt(locations.perUser) : 0;
-  if (besideError == 0 && perUserError == 0) return;
+  // and one spelling is tried once, so that a failure is told once. The
+  // temporary file of a Save cut short goes with each.
+  const char* paths[2] = {locations.besidePlugin,
+                          strcmp(locations.perUser, locations.besidePlugin) != 0 ? locations.perUser : ""};
   char text[1024];
   BoundedWriter message(text, sizeof text);
   message.AppendText("The settings could not be deleted.\n\n");
-  if (besideError != 0) AppendFailure(locations.besidePlugin, besideError, &message);
-  if (perUserError != 0) AppendFailure(locations.perUser, perUserError, &message);
+  bool failed = false;
+  for (const char* path : paths) {
+    char temporary[kSettingsPathSize];
+    const char* files[2] = {path, TemporaryPathFor(path, temporary) ? temporary : ""};
+    for (const char* file : files) {
+      const DWORD error = DeleteFileAt(file);
+      if (error == 0) continue;
+      AppendFailure(file, error, &message);
+      failed = true;
+    }
+  }
+  if (!failed) return;
   message.CutAtCharBoundary(FitText);
   MessageBoxA(owner, text, "Tavrin", MB_OK | MB_ICONWARNING);
 }

@@ -395,6 +395,7 @@ int StandInPlayer::UninstallPlugin(HWND preferencesPage) {
 }
 
 void StandInPlayer::UnloadPlugin() {
+  started = false;  // nothing to stop once it is gone
   if (module != nullptr) FreeLibrary(module);
   module = nullptr;
   record = nullptr;

@@ -121,7 +121,7 @@ class StandInPlayer {
   // The uninstall entry (-1 when the plug-in has none): 1 asks the host to
   // stop, unload and delete the plug-in now, 0 at its next start.
   int UninstallPlugin(HWND preferencesPage);
-  void UnloadPlugin();  // FreeLibrary; stop first
+  void UnloadPlugin();  // FreeLibrary; stop first, or it is never called
 
  private:
   StandInPlayer(const StandInPlayer&) = delete;
