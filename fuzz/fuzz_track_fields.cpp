@@ -127,11 +127,9 @@ struct Model {
   std::string lastOffered;
   unsigned tagsKnown = 0;
   int32_t entryPosition = 0;
-  // The entry's file name in each form (214, 211) as the plug-in should keep
-  // it: asked for this entry, and held when it fits.
+  // The entry's file name in each form (214, 211), as the plug-in keeps it.
   struct Name {
-    bool asked = false;
-    bool known = false;
+    bool asked = false, known = false;  // for this entry; known when it fits
     std::string bytes;
   } wideName, ansiName;
 };

@@ -26,7 +26,7 @@ struct FakeHost {
   int32_t listLength = 12;
   intptr_t numericHighBits = 0;  // added to every numeric answer (64-bit only)
   const char* fileName = "C:\\Music\\a.mp3";  // request 211
-  const char* album = "Album";                // the file's one tag (290 "album")
+  const char* album = "Album";                // what 290 answers, whatever tag it names
   int listLengthQueries = 0;     // asked only when the title changed
   int titleQueries = 0;
   int wideTitleQueries = 0;
@@ -50,9 +50,9 @@ inline intptr_t FakeQuery(intptr_t wParam, intptr_t request) {
     case kRequestPlaylistLength: ++host.listLengthQueries; answer = host.listLength; break;
     case kRequestEntryFileName: ++host.fileNameQueries; return reinterpret_cast<intptr_t>(host.fileName);
     case kRequestFileTag: {
+      const FileTagRequest* tag = reinterpret_cast<const FileTagRequest*>(wParam);
       ++host.tagQueries;
-      const FileTagRequest& tag = *reinterpret_cast<const FileTagRequest*>(wParam);
-      snprintf(tag.ret, tag.retlen, "%s", strcmp(tag.metadata, "album") == 0 ? host.album : "");
+      snprintf(tag->ret, tag->retlen, "%s", host.album);
       return 1;
     }
     default: return 0;
