@@ -129,8 +129,18 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, TrackFi
   char title[kTitleSize];
   TextEncoding encoding = AskTitle(query, position, wideTitle, fields->lastTitle, title);
 
-  const bool titleChanged = encoding != fields->encoding || !SameText(title, fields->lastTitle);
-  if (titleChanged) {
+  bool newEntry = encoding != fields->encoding || !SameText(title, fields->lastTitle);
+  // Entries of one title may differ in their file (a new playlist) or their
+  // position (a song queued twice): a status with a tag must show neither the
+  // other file's tags nor the other position beside them. Without a tag the
+  // title alone tells, and a tick asks nothing more.
+  uint8_t nameForm = 0;
+  if (tags != 0) {
+    bool nameChanged = false;
+    nameForm = AskFileName(query, position, encoding, fields, &nameChanged);
+    newEntry = newEntry || nameChanged || position != fields->entryPosition;
+  }
+  if (newEntry) {
     fields->encoding = encoding;
     FormatNumber(static_cast<int64_t>(position) + 1, "", fields->positionText);
     memcpy(fields->songText, title, sizeof title);
@@ -141,13 +151,13 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, TrackFi
     FormatNumber(AskNumber(query, 0, kRequestStreamInfo), "kHz", fields->sampleRateText);
     FormatNumber(AskNumber(query, 0, kRequestPlaylistLength), "", fields->listLengthText);
     fields->changed = true;
+    fields->entryPosition = position;
+    fields->tagsKnown = 0;
+    // Only the name just asked is the new entry's.
+    fields->fileNamesAsked &= nameForm;
+    fields->fileNamesKnown &= nameForm;
   }
 
-  // Two entries may share a title and not their tags.
-  if (titleChanged || position != fields->tagsPosition) {
-    fields->tagsKnown = 0;
-    fields->tagsPosition = position;
-  }
   const uint8_t unknownTags = tags & ~fields->tagsKnown;
   if (unknownTags != 0) RefreshTrackTags(query, position, unknownTags, fields);
 

@@ -5,6 +5,7 @@
 
 #include <string.h>
 
+#include "common/host_text.h"
 #include "host/host_query.h"
 #include "host/plugin_descriptor.h"
 #include "host/status_hotkey.h"
@@ -43,18 +44,10 @@ static bool GetModulePath(HMODULE module, char* path, DWORD size) {
   return length != 0 && length < size;
 }
 
-// The host's settings folder (request 335), copied at once; empty when the
-// host names none or one that does not fit.
+// The host's settings folder (request 335); empty when the host names none
+// or one that does not fit.
 static void AskSettingsFolder(char* folder, size_t size) {
-  folder[0] = '\0';
-  intptr_t answer = QueryHost(0, kRequestSettingsFolder);
-  if (static_cast<uintptr_t>(answer) < kLowestAddress) return;
-  // Read no further than its zero or what fits (msvcrt on Windows XP has no strnlen).
-  const char* text = reinterpret_cast<const char*>(answer);
-  size_t length = 0;
-  while (length < size && text[length] != '\0') ++length;
-  if (length == size) return;
-  memcpy(folder, text, length + 1);
+  CopyHostText(QueryHost(0, kRequestSettingsFolder), folder, size);
 }
 
 static void FindOwnSettingsFiles(HMODULE module, SettingsLocations* files) {
@@ -197,8 +190,8 @@ void PluginConfigure() {
   g_running.configuring = nullptr;
 }
 
-void PluginStop() {
-  ActiveCall call;
+// What the stop entry does; a second time it finds nothing to do.
+static void StopEntry() {
   ++g_running.changes;
   if (g_activeCalls > 1) PinModule();
   // The host's closing messages reach its window through the dialog's modal
@@ -209,14 +202,21 @@ void PluginStop() {
   StopRunning();
 }
 
+void PluginStop() {
+  ActiveCall call;
+  StopEntry();
+}
+
 // The host removes the plug-in, started or not. Nothing of the plug-in's
 // stays in the host once stop has run: it subclasses none of the host's
-// windows, and stop ends its timer, link and dialog. So it may be unloaded
-// and deleted at once, which hosts from 5.5 on do on the answer 1; older ones
-// know only 0, removal at the next start of the player.
+// windows, and stop ends its timer, its hotkey window, its link and dialog.
+// So it may be unloaded and deleted at once, which hosts from 5.5 on do on
+// the answer 1, with or without calling stop first: the plug-in stops before
+// it answers 1. Older hosts know only 0, removal at the next start of the
+// player, and the plug-in runs on until then.
 int PluginUninstall(HWND preferencesPage) {
   // The question is a wait: a stop and unload inside it find this call in
-  // progress and keep the module mapped (see PluginStop).
+  // progress and keep the module mapped (see StopEntry).
   ActiveCall call;
   int answer = QueryHost(0, kRequestHostVersion) >= kFirstHostRemovingAtOnce ? 1 : 0;
   int choice = MessageBoxA(preferencesPage, "Delete Tavrin's settings too?", "Tavrin",
@@ -231,5 +231,6 @@ int PluginUninstall(HWND preferencesPage) {
     FindOwnSettingsFiles(self, &files);
     DeleteSettingsFiles(preferencesPage, files);
   }
+  if (answer == 1) StopEntry();
   return answer;
 }

@@ -245,10 +245,15 @@ static intptr_t KeptText(bool wide, const std::string& text, std::string* ansiOu
   return reinterpret_cast<intptr_t>(ansiOut->c_str());
 }
 
-// Copies text into the request's buffer, cut to what it holds.
+// Copies text into the request's buffer, cut to what it holds; or, whole,
+// as much of a long text as the buffer holds, without the zero.
 template <typename Char, typename Text>
-static void FillTag(const FileTagRequest<Char>& request, const Text& text) {
+static void FillTag(const FileTagRequest<Char>& request, const Text& text, bool whole) {
   if (request.ret == nullptr || request.retlen == 0) return;
+  if (whole && text.size() >= request.retlen) {
+    std::copy(text.begin(), text.begin() + request.retlen, request.ret);
+    return;
+  }
   const size_t length = text.size() < request.retlen - 1 ? text.size() : request.retlen - 1;
   std::copy(text.begin(), text.begin() + length, request.ret);
   request.ret[length] = 0;
@@ -280,8 +285,8 @@ intptr_t StandInPlayer::FileTagAnswer(intptr_t request, intptr_t argument) const
     std::string value;
     for (const FileTag& tag : entry.tags)
       if (tag.name == tagName) value = tag.value;
-    if (wide) FillTag(*wideRequest, WideTitle(value));
-    else FillTag(*ansi, AnsiTitle(value));
+    if (wide) FillTag(*wideRequest, WideTitle(value), fillsTagBuffersWhole);
+    else FillTag(*ansi, AnsiTitle(value), fillsTagBuffersWhole);
     return 1;
   }
   return 0;
@@ -488,6 +493,7 @@ int StandInPlayer::UninstallPlugin(HWND preferencesPage) {
 }
 
 void StandInPlayer::UnloadPlugin() {
+  started = false;  // nothing to stop once it is gone
   if (module == nullptr) return;
   hotkeyActions.clear();  // the records go with the plug-in's module
   FreeLibrary(module);

@@ -110,6 +110,9 @@ class StandInPlayer {
   PlayerClock& Clock() { return clock; }
   PlaybackState State() const { return StateAt(script, clock.NowMs()); }
   const PlayerScript& Script() const { return script; }
+  // Another playlist and its events from now on, as when the user drops a new
+  // album into the player; the clock goes on.
+  void SetScript(const PlayerScript& newScript) { script = newScript; }
 
   // The folder of the host's own settings, answered to request 335 (ANSI);
   // empty: the request is answered 0, as by a host that does not know it.
@@ -119,6 +122,10 @@ class StandInPlayer {
   // answer: a host that does not know a request answers 0 or 1, for example.
   void SetAnswerOverride(intptr_t request, intptr_t result);
   void ClearAnswerOverrides() { overrides.clear(); }
+
+  // With whole, a tag at least as long as a file-tag request's buffer fills
+  // it whole, without the zero, as a careless player does.
+  void SetFillsTagBuffersWhole(bool whole) { fillsTagBuffersWhole = whole; }
 
   // Called on the player's thread when a query arrives, before it is
   // answered, so a test can act inside a query. A query that arrives while the
@@ -162,7 +169,7 @@ class StandInPlayer {
   // The uninstall entry (-1 when the plug-in has none): 1 asks the host to
   // stop, unload and delete the plug-in now, 0 at its next start.
   int UninstallPlugin(HWND preferencesPage);
-  void UnloadPlugin();  // FreeLibrary; stop first
+  void UnloadPlugin();  // FreeLibrary; stop first, or it is never called
 
  private:
   StandInPlayer(const StandInPlayer&) = delete;
@@ -196,6 +203,7 @@ class StandInPlayer {
   std::string fileNameAnswer;
   std::wstring wideFileNameAnswer;
   std::string settingsDirectory;
+  bool fillsTagBuffersWhole = false;
   struct AnswerOverride {
     intptr_t request;
     intptr_t result;

@@ -394,6 +394,7 @@ class HostSettingsFolder {
  private:
   void CleanUp() {
     DeleteFileA(PerUserFile().c_str());
+    DeleteFileA((Plugins() + "\\gen_Tavrin.tmp").c_str());
     RemoveDirectoryA(Plugins().c_str());
     DeleteFileA(Plugins().c_str());
     RemoveDirectoryA(folder.c_str());
@@ -507,17 +508,23 @@ INSTANTIATE_TEST_SUITE_P(Dialog, DialogWithoutSettingsFolder,
                          ::testing::Values(FolderAnswer{0, 257}, FolderAnswer{0, 400}, FolderAnswer{1, 0},
                                            FolderAnswer{2, 0}, FolderAnswer{0xFFFF, 0}));
 
-// Removal from the host's Preferences, never started or with the settings
-// dialog open: the question is owned by the page it is asked from, the
-// settings (both files) go only on Yes ("No" is the default: Enter keeps
-// them), the answer is 1 only from a host of 5.5 or later, and the stop and
-// unload that follow at once leave nothing running.
+// Removal from the host's Preferences, never started, started or with the
+// settings dialog open: the question is owned by the page it is asked from,
+// the settings (both files, and the temporary file a Save cut short left
+// beside each) go only on Yes ("No" is the default: Enter keeps them), and
+// the answer is 1 only from a host of 5.5 or later. The stop and unload that
+// follow at once leave nothing running; after the answer 1 nothing runs even
+// when the host unloads the plug-in without calling stop, and the messenger
+// had its goodbye.
+enum class Running { kNever, kStarted, kDialogOpen };
+
 struct UninstallCase {
   const char* name;
-  bool dialogOpen;  // else never started
-  bool yes;         // else Enter
+  Running running;
+  bool yes;  // else Enter
   intptr_t hostVersion;
   int expected;
+  bool hostStops;  // after the entry; else it unloads the plug-in at once
 };
 
 class DialogUninstall : public Dialog, public ::testing::WithParamInterface<UninstallCase> {};
@@ -526,12 +533,16 @@ TEST_P(DialogUninstall, AsksAboutTheSettingsAndLeavesNothingRunning) {
   const UninstallCase& c = GetParam();
   HostSettingsFolder hostFolder;
   const std::string bytes = harness::SettingsBytes("$A", 1, 0, 1, 0, 0), perUser = hostFolder.PerUserFile();
+  const std::string besideTemporary = Narrow(standin::ProgramDirectory()) + "gen_Tavrin.tmp";
+  const std::string perUserTemporary = hostFolder.Plugins() + "\\gen_Tavrin.tmp";
   CreateDirectoryA(hostFolder.Plugins().c_str(), nullptr);
   harness::WriteSettingsFile(bytes, std::wstring(perUser.begin(), perUser.end()));
+  for (const std::string& cutShort : {besideTemporary, perUserTemporary})
+    harness::WriteSettingsFile("cut short", std::wstring(cutShort.begin(), cutShort.end()));
   ASSERT_NO_FATAL_FAILURE(StartAll(bytes, kTitle, [&](standin::StandInPlayer& player) {
     player.SetSettingsDirectory(hostFolder.Folder());
     player.SetAnswerOverride(0, c.hostVersion);
-  }, c.dialogOpen));
+  }, c.running != Running::kNever));
   int answer = -1;
   std::string question;
   Step uninstallThenStop = [&](HWND page) {
@@ -541,28 +552,38 @@ TEST_P(DialogUninstall, AsksAboutTheSettingsAndLeavesNothingRunning) {
                    if (c.yes) harness::Click(shown, IDYES);
                    else PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
                  })});
-    host->Stop();
+    if (c.hostStops) host->Stop();
     return true;
   };
-  if (c.dialogOpen) RunDialog({uninstallThenStop});
+  if (c.running == Running::kDialogOpen) RunDialog({uninstallThenStop});
   else uninstallThenStop(host->Player().Window());
   EXPECT_EQ(c.expected, answer);
   EXPECT_NE(std::string::npos, question.find("settings")) << question;
+  if (c.running == Running::kStarted) {
+    EXPECT_GE(messenger.WaitForLine("command 376"), 0) << messenger.LogText();
+  }
   const size_t ticks = host->Ticks();
   harness::PumpForTimerPeriods(5, 40);
   EXPECT_EQ(ticks, host->Ticks()) << "ticks after stop";
+  if (!c.hostStops) host->UnloadWithoutStop();
   host.reset();
   harness::PumpForTimerPeriods(5, 40);  // unloaded: a timer left behind would fault
   std::string beside = "(missing)";
   harness::ReadSettingsFile(&beside);
   EXPECT_EQ(c.yes ? "(missing)" : bytes, beside);
   EXPECT_EQ(c.yes ? "(missing)" : bytes, hostFolder.PerUserBytes());
+  for (const std::string& cutShort : {besideTemporary, perUserTemporary}) {
+    EXPECT_EQ(!c.yes, GetFileAttributesA(cutShort.c_str()) != INVALID_FILE_ATTRIBUTES) << cutShort;
+    DeleteFileA(cutShort.c_str());
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dialog, DialogUninstall,
-                         ::testing::Values(UninstallCase{"NeverStartedYes", false, true, 0x5050, 1},
-                                           UninstallCase{"DialogOpenNoByEnter", true, false, 0x504F, 0}),
-                         [](const ::testing::TestParamInfo<UninstallCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Dialog, DialogUninstall,
+    ::testing::Values(UninstallCase{"NeverStartedYes", Running::kNever, true, 0x5050, 1, true},
+                      UninstallCase{"DialogOpenNoByEnter", Running::kDialogOpen, false, 0x504F, 0, true},
+                      UninstallCase{"StartedYesUnloadedWithoutStop", Running::kStarted, true, 0x5050, 1, false}),
+    [](const ::testing::TestParamInfo<UninstallCase>& info) { return info.param.name; });
 
 void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
   std::vector<INPUT> inputs;

@@ -166,10 +166,13 @@ TEST_F(EndToEnd, TheMarkSurvivesALongTitle) {
 // the ANSI title's queries; with the UTF-8 option the wide title, whole in any
 // script; and with a host that does not know the wide-title request (it
 // answers 1, or any value below an address), the ANSI title after all,
-// published as the UTF-8 option always did. The tags only with a template that
-// names one, on the first tick and after the entry changes (here to a stream,
-// whose tags are never asked for): with the UTF-8 option as wide text first,
-// then in ANSI for what that leaves empty.
+// published as the UTF-8 option always did. With a template that names a tag,
+// the entry's file name on every tick, and its tags on the first tick and
+// after the entry changes (here to a stream, whose tags are never asked for):
+// with the UTF-8 option as wide text first, then in ANSI for what that leaves
+// empty, cut to its buffer even from a host that fills it without the zero.
+// An entry of the same title is another entry when its file or its
+// position differs: its tags and its position show together.
 struct TitleCase {
   const char* name;
   int utf8;
@@ -180,8 +183,15 @@ struct TitleCase {
   const char* format;
   const char* titleRequests;  // of each tick
   const char* songTags;       // the tag requests of the song's first tick
-  const char* streamTags;     // and of the stream's
+  const char* nextTags;       // and of the next entry's
   std::string recordText;
+  // What plays next at 1000 ms (null: the stream): the playlist's second
+  // entry, or the first of a new playlist; and the record it brings.
+  const char* next = nullptr;
+  bool newPlaylist = false;
+  std::string nextRecord = "";
+  std::string album = "Album";  // the song's
+  bool hostFillsTagBuffersWhole = false;  // with a tag that long, without the zero
 };
 
 class EndToEndTitles : public EndToEnd, public ::testing::WithParamInterface<TitleCase> {};
@@ -197,35 +207,48 @@ TEST_P(EndToEndTitles, QueriesAndRecord) {
   if (c.needsWesternCodePage && GetACP() != 1252) GTEST_SKIP() << "needs the Western code page";
   harness::WriteSettingsFile(harness::SettingsBytes(c.format, 1, 0, 1, 0, c.utf8));
   ASSERT_NO_FATAL_FAILURE(StartMessenger());
-  standin::PlayerScript script;
+  const std::string next = c.next != nullptr ? c.next
+                                             : "entry -1 128 44 Kestrel FM\nfile http://radio.example/kestrel\n"
+                                               "tag album Never Asked For\n";
+  standin::PlayerScript script, newPlaylist;
   std::string error;
-  ASSERT_TRUE(standin::ParsePlayerScript(std::string("entry 245 192 44 ") + c.title + "\ntag album Album\n" +
-                                             "entry -1 128 44 Kestrel FM\nfile http://radio.example/kestrel\n"
-                                             "tag album Never Asked For\nat 0 play 0\nat 1000 play 1\n",
+  ASSERT_TRUE(standin::ParsePlayerScript(std::string("entry 245 192 44 ") + c.title + "\ntag album " + c.album + "\n" +
+                                             (c.newPlaylist ? "at 0 play 0\n" : next + "at 0 play 0\nat 1000 play 1\n"),
                                          &script, &error))
       << error;
+  ASSERT_TRUE(standin::ParsePlayerScript(next + "at 0 play 0\n", &newPlaylist, &error)) << error;
   PluginHost host(script);
   ASSERT_TRUE(host.Ok(&error)) << error;
   if (c.wideTitleAnswer != 0) host.Player().SetAnswerOverride(213, c.wideTitleAnswer);
   if (!c.hostFillsWideTags) host.Player().SetAnswerOverride(3026, 1);
+  host.Player().SetFillsTagBuffersWhole(c.hostFillsTagBuffersWhole);
   ASSERT_EQ(0, host.Start());
   const int at = NextRecord(messenger, 0);
   ASSERT_GE(at, 0) << messenger.LogText();
   EXPECT_EQ(RecordLine(c.recordText, 0, true), messenger.Lines()[at]);
   ASSERT_TRUE(host.WaitForTicks(2));
+  if (c.newPlaylist) host.Player().SetScript(newPlaylist);
   host.Player().Clock().Set(1000);
+  if (!c.nextRecord.empty()) {
+    const int nextAt = NextRecord(messenger, at + 1);
+    ASSERT_GE(nextAt, 0) << messenger.LogText();
+    EXPECT_EQ(RecordLine(c.nextRecord, 0, true), messenger.Lines()[nextAt]);
+  }
   ASSERT_TRUE(host.WaitForTicks(2));
   host.Stop();
   // Unchanged ticks in between; a stream has no length, so no position is asked for its bar.
-  const std::string song = std::string("125 ") + c.titleRequests, stream = "125 " + ForSecondEntry(c.titleRequests);
-  const std::string expected = "335 65536 65573:Tavrin_StatusOnOff " + song + " 105/1 126/1 126 124" + c.songTags + " 105/1 105( " + song +
-                               " 105/1 105)+ " + stream + " 105/1 126/1 126 124" + c.streamTags + " 105/1( " + stream +
-                               " 105/1)+";
+  const std::string song = std::string("125 ") + c.titleRequests;
+  const std::string then = "125 " + (c.newPlaylist ? c.titleRequests : ForSecondEntry(c.titleRequests));
+  const std::string bar = c.next != nullptr ? " 105/1 105" : " 105/1";
+  const std::string expected = "335 65536 65573:Tavrin_StatusOnOff " + song + " 105/1 126/1 126 124" + c.songTags +
+                               " 105/1 105( " + song + " 105/1 105)+ " + then + " 105/1 126/1 126 124" + c.nextTags +
+                               bar + "( " + then + bar + ")+";
   EXPECT_TRUE(std::regex_match(host.Requests(), std::regex(expected))) << host.Requests() << "\nexpected " << expected;
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
 const char kSection[] = "$A - $T$( from $R$)";
+const char kNumbered[] = "$I. $A$( from $R$)";
 
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, EndToEndTitles,
@@ -242,12 +265,22 @@ INSTANTIATE_TEST_SUITE_P(
                   "Beyonc\xE9|D\xE9j\xE0 Vu"},
         TitleCase{"DefaultTemplate", 0, 0, true, false, "A - B", "$A - $T ($D) $P", "212", "", "",
                   "A - B (4:05) [|---------]"},
-        TitleCase{"AnsiTags", 0, 0, true, false, "A - B", kSection, "212", " 211 290:album", " 211/1",
+        TitleCase{"AnsiTags", 0, 0, true, false, "A - B", kSection, "212 211", " 290:album", "",
                   "A - B from Album"},
-        TitleCase{"WideTags", 1, 0, true, false, "A - B", kSection, "213", " 214 3026:album", " 214/1",
+        TitleCase{"WideTags", 1, 0, true, false, "A - B", kSection, "213 214", " 3026:album", "",
                   "A - B from Album"},
-        TitleCase{"WideTagsLeftEmpty", 1, 0, false, false, "A - B", kSection, "213",
-                  " 214 3026:album 211 290:album", " 214/1", "A - B from Album"}),
+        TitleCase{"WideTagsLeftEmpty", 1, 0, false, false, "A - B", kSection, "213 214",
+                  " 3026:album 211 290:album", "", "A - B from Album"},
+        TitleCase{"ANewPlaylistWithAnotherFileOfTheSameTitle", 0, 0, true, false, "A - B", kNumbered, "212 211",
+                  " 290:album", " 290:album", "1. A from Album",
+                  "entry 245 192 44 A - B\nfile C:\\Hits\\01.mp3\ntag album Greatest Hits\n", true,
+                  "1. A from Greatest Hits"},
+        TitleCase{"TheSameFileQueuedTwice", 1, 0, true, false, "A - B", kNumbered, "213 214", " 3026:album",
+                  " 3026:album", "1. A from Album", "entry 245 192 44 A - B\nfile C:\\Music\\1.mp3\n", false,
+                  "2. A from Album"},
+        TitleCase{"ATagFillingItsBufferWhole", 1, 0, false, false, "A - B", kSection, "213 214",
+                  " 3026:album 211 290:album", "", "A - B from " + std::string(127, 'x'), nullptr, false, "",
+                  std::string(200, 'x'), true}),
     [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
 
 // Paused and stopped, in each of the three modes: the status stays, is

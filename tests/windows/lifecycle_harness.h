@@ -52,6 +52,8 @@ class PluginHost {
   standin::StandInPlayer& Player() { return player; }
   int Start() { started = true; return player.StartPlugin(); }
   void Stop() { started = false; player.StopPlugin(); }
+  // As a host may do right after the uninstall entry answers 1.
+  void UnloadWithoutStop() { started = false; player.UnloadPlugin(); }
   // Ticks so far: every tick begins by asking for the playlist position.
   size_t Ticks() const { return player.CountQueries(125); }
   // The requests asked so far, in order ("125 212/2 105/1 ... 290:album";
