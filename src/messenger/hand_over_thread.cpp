@@ -20,9 +20,9 @@ struct Mailbox {
   HMODULE module;  // the thread's own reference to this DLL
   UINT commandTimeoutMs;
   HANDLE posted;      // auto-reset: something was posted
-  HANDLE handedOver;  // manual-reset: set while nothing posted waits or is in hand
+  HANDLE handedOver;  // auto-reset: set when the thread has handed over all that was posted
   CRITICAL_SECTION lock;
-  bool idle;  // as handedOver says
+  bool idle;  // nothing posted waits or is in hand
   Slot slot;
   char text[kStatusRecordSize];
   RecordOptions options;
@@ -67,11 +67,12 @@ void Release(Mailbox* box) {
 }
 
 // Under the lock: the thread has something to do. Returns whether it had
-// nothing in hand before.
+// nothing in hand before; a "handed over" from then that nobody waited for
+// must not answer a wait for this.
 bool Notify(Mailbox* box) {
   const bool wasIdle = box->idle;
+  if (wasIdle) WaitForSingleObject(box->handedOver, 0);
   box->idle = false;
-  ResetEvent(box->handedOver);
   SetEvent(box->posted);
   return wasIdle;
 }
@@ -160,7 +161,7 @@ bool HandOverThread::Start(UINT commandTimeoutMs) {
   box->idle = true;
   InitializeCriticalSection(&box->lock);
   box->posted = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  box->handedOver = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  box->handedOver = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   const bool referenced = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, &g_thisModule, &box->module);
   if (box->posted != nullptr && box->handedOver != nullptr && referenced) {
     box->references = 2;

@@ -35,8 +35,8 @@ class HandOverThread {
   // settings. With newLink a new link takes over, else there is none until a
   // later goodbye asks for one.
   void PostGoodbye(bool newLink);
-  // Waits at most timeoutMs until the thread has handed over all that was
-  // posted; true when it has.
+  // After a post that found the thread idle: waits at most timeoutMs until
+  // the thread has handed over all that was posted; true when it has.
   bool WaitUntilHandedOver(DWORD timeoutMs);
   // True once after an apply command the messenger did not confirm within
   // the command bound: the status should be offered again.

@@ -31,11 +31,11 @@ static ConfigDialogSession* SessionOf(HWND dialog) {
 }
 
 static BYTE CheckedFlag(HWND dialog, int control) {
-  return IsDlgButtonChecked(dialog, control) == BST_CHECKED ? 1 : 0;
+  return SendDlgItemMessageA(dialog, control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
 }
 
 static void CheckFlag(HWND dialog, int control, BYTE flag) {
-  CheckDlgButton(dialog, control, flag ? BST_CHECKED : BST_UNCHECKED);
+  SendDlgItemMessageA(dialog, control, BM_SETCHECK, flag ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 // Fills a drop-down list with names and selects one.

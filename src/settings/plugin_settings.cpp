@@ -11,6 +11,14 @@ const char kDefaultStatusFormat[] = "$A - $T ($D) $P";
 constexpr uint8_t kDefaultIntervalSeconds = 1;
 
 constexpr unsigned char kEndOfText = 0x03;
+
+// Where the first byte of that value is among size bytes, or size when none
+// is. (The DLL imports no memchr for the three uses.)
+static size_t FindByte(const unsigned char* bytes, size_t size, unsigned char value) {
+  size_t at = 0;
+  while (at < size && bytes[at] != value) ++at;
+  return at;
+}
 constexpr size_t kSettingBytes = 5;  // enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text
 
 static char* CopyBytes(const char* bytes, size_t length) {
@@ -88,7 +96,7 @@ static void ClampSettingBytes(PluginSettings* settings) {
 static void ParsePrivacyBytes(const unsigned char* bytes, size_t size, PluginSettings* settings) {
   if (size >= 1) settings->hideFlags = bytes[0];
   if (size >= 2) settings->newSongDelaySeconds = bytes[1];
-  if (size <= 2 || memchr(bytes + 2, 0x00, size - 2) == nullptr) return;
+  if (size <= 2 || FindByte(bytes + 2, size - 2, 0x00) == size - 2) return;
   ReplaceHiddenPathWords(reinterpret_cast<const char*>(bytes + 2), settings);
 }
 
@@ -100,9 +108,8 @@ void ParseSettingsBytes(const unsigned char* bytes, size_t size, PluginSettings*
   ResetSettings(settings);
   if (bytes == nullptr) return;
   if (size > kSettingsReadSize) size = kSettingsReadSize;
-  const void* end = memchr(bytes, kEndOfText, size);
-  if (end == nullptr) return;
-  size_t textLength = static_cast<size_t>(static_cast<const unsigned char*>(end) - bytes);
+  const size_t textLength = FindByte(bytes, size, kEndOfText);
+  if (textLength == size) return;
   StoreStatusFormat(CopyBytes(reinterpret_cast<const char*>(bytes), textLength), settings);
 
   uint8_t* fields[kSettingBytes] = {&settings->enabled, &settings->statusIcon, &settings->headphonesIcon,
@@ -144,10 +151,8 @@ bool WriteSettings(const PluginSettings& settings, FILE* file) {
   if (fwrite(more, 1, moreSize, file) != moreSize) return false;
   if (privacyDefaults) return true;
   // The words never run past their array, even in a record that lost its zero.
-  const void* wordsEnd = memchr(settings.hiddenPathWords, '\0', kHiddenPathWordsSize - 1);
-  const size_t wordsLength = wordsEnd != nullptr ? static_cast<size_t>(static_cast<const char*>(wordsEnd) -
-                                                                       settings.hiddenPathWords)
-                                                 : kHiddenPathWordsSize - 1;
+  const size_t wordsLength =
+      FindByte(reinterpret_cast<const unsigned char*>(settings.hiddenPathWords), kHiddenPathWordsSize - 1, 0x00);
   return fwrite(settings.hiddenPathWords, 1, wordsLength, file) == wordsLength && fwrite("", 1, 1, file) == 1;
 }
 
