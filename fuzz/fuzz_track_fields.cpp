@@ -5,8 +5,9 @@
 // mark after it, and whether the text is offered; the tags, asked for when
 // the template names them and the entry changed (the host's tags may change
 // in between), as wide text first when the host knows it, none for a stream;
-// with a tag in the template, an entry is also its position and its file
-// name, and a new one refreshes every field. The
+// an entry is its title and its position (and with a tag in the template its
+// file name too, and a new one then refreshes every field), and the file
+// names the hide rules need are asked once per entry. The
 // host's answers, the template, the mark and forgetting the last text change
 // between ticks, in each modelled code page, with titles asked as ANSI or as
 // wide text.
@@ -24,8 +25,9 @@
 // unit), the new template (to a zero byte; an empty one is null) and the new
 // tags: a byte of what the host knows (bit 0 request 214, bit 1 the tags for
 // 3026; bit 2: it fills the buffer of a tag that long whole, without the
-// zero), the file name and the four tags (each to a zero byte; 214 and 3026
-// give their bytes widened, 211 and 290 always answer).
+// zero; bits 3-4 the file names the hide rules need, FileNameNeeds), the file
+// name and the four tags (each to a zero byte; 214 and 3026 give their bytes
+// widened, 211 and 290 always answer).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -126,6 +128,7 @@ struct Model {
   unsigned offeredEncoding;
   std::string lastOffered;
   unsigned tagsKnown = 0;
+  uint32_t entryCount = 0;
   int32_t entryPosition = 0;
   // The entry's file name in each form (214, 211), as the plug-in keeps it.
   struct Name {
@@ -169,7 +172,7 @@ void ModelTags(unsigned codePage, bool utf8, unsigned ask, Model* model) {
 
 // One tick of the model; returns whether a text is offered.
 bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16string* wideTitle,
-               const std::string* format, const std::string& mark, unsigned tags, Model* model) {
+               const std::string* format, const std::string& mark, unsigned tags, unsigned names, Model* model) {
   const int32_t* n = g_host.numbers;
   unsigned encoding = codePage;
   std::string title = static_cast<uintptr_t>(g_host.title) >= kLowestAddress ? ansiTitle : "";
@@ -180,13 +183,16 @@ bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16st
   if (title.find("Prebuffering : ") != std::string::npos || title.find("[Buffer: ") != std::string::npos)
     title = "[Buffering...]";
   title = ref::Fit(encoding, title, kTitleSize - 1);
-  bool newEntry = encoding != model->titleEncoding || title != model->lastTitle;
+  const bool newTitle = encoding != model->titleEncoding || title != model->lastTitle;
+  bool newEntry = newTitle || n[0] != model->entryPosition;
+  // The name as the tags ask it: wide for a UTF-8 entry when the host knows it.
+  Model::Name* const tagsName = encoding == ref::kUtf8 && (g_host.knows & 1) ? &model->wideName : &model->ansiName;
   Model::Name* asked = nullptr;
   if (tags != 0) {
-    asked = encoding == ref::kUtf8 && (g_host.knows & 1) ? &model->wideName : &model->ansiName;
-    newEntry = ModelAskName(asked, *model) || newEntry || n[0] != model->entryPosition;
+    asked = tagsName;
+    newEntry = ModelAskName(asked, *model) || newEntry;
   }
-  if (newEntry) {
+  if (newTitle || (tags != 0 && newEntry)) {
     model->titleEncoding = encoding;
     model->lastTitle = title;
     ref::Split split = ref::SplitTitle(title);
@@ -198,11 +204,16 @@ bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16st
     model->values[4] = ref::Printed("%lldkbps", n[4]);
     model->values[5] = ref::Printed("%lldkHz", n[3]);
     model->values[6] = ref::Printed("%lld", n[5]);
+  }
+  if (newEntry) {
+    ++model->entryCount;
     model->entryPosition = n[0];
     model->tagsKnown = 0;
     if (asked != &model->wideName) model->wideName = {};
     if (asked != &model->ansiName) model->ansiName = {};
   }
+  if ((names & kNeedsFileName) && !model->wideName.asked && !model->ansiName.asked) ModelAskName(tagsName, *model);
+  if ((names & kNeedsAnsiFileName) && !model->ansiName.asked) ModelAskName(&model->ansiName, *model);
   ModelTags(codePage, encoding == ref::kUtf8, tags & ~model->tagsKnown, model);
   model->tagsKnown |= tags;
   model->values[7] = ref::Bar(n[1], n[2]);
@@ -233,6 +244,7 @@ void CheckFields(const TrackFields& fields, const Model& model) {
   for (int i = 0; i < 5; ++i) Check(Holds(numbers[i], kNumberTextSize, model.values[2 + i]));
   Check(Holds(fields.progressText, kProgressTextSize, model.values[7]));
   for (int i = 0; i < 4; ++i) Check(Holds(fields.tagTexts[i], kTagSize, model.values[8 + i]));
+  Check(fields.entryCount == model.entryCount);
   Check(((fields.fileNamesKnown & kWideFileName) != 0) == model.wideName.known);
   Check(((fields.fileNamesKnown & kAnsiFileName) != 0) == model.ansiName.known);
   if (model.wideName.known) Check(Bytes(fields.wideFileName) == model.wideName.bytes);
@@ -323,14 +335,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string utf8Format = ref::AnsiToUtf8(codePage, format);
     unsigned tags = 0;
     for (int i = 0; i < 4; ++i) tags |= format.find(std::string("$") + "RYGN"[i]) != std::string::npos ? 1u << i : 0;
-    RefreshTrackFields(HostQuery, wide, static_cast<uint8_t>(tags), &composer->fields);
+    const uint8_t names = g_host.knows >> 3 & 3;
+    RefreshTrackFields(HostQuery, wide, static_cast<uint8_t>(tags), names, &composer->fields);
     const bool inUtf8 = composer->fields.encoding == TextEncoding::kUtf8;
     const char* tickFormat = nullFormat ? nullptr : inUtf8 ? utf8Format.c_str() : format.c_str();
     const char* offered = ComposeStatus(tickFormat, mark.empty() ? nullptr : mark.c_str(), composer);
 
     const std::string& modelFormat = inUtf8 ? utf8Format : format;
     bool expectOffered = ModelTick(codePage, ansiTitle, wide ? &wideTitle : nullptr,
-                                   nullFormat ? nullptr : &modelFormat, mark, tags, &model);
+                                   nullFormat ? nullptr : &modelFormat, mark, tags, names, &model);
     CheckFields(composer->fields, model);
     Check(offered == (expectOffered ? composer->lastTextOffered : nullptr));
     Check(Holds(composer->lastTextOffered, kLastTextSize, model.lastOffered));

@@ -49,6 +49,14 @@ FileNameBits AskFileName(HostQueryFn query, int32_t position, TextEncoding encod
   return kAnsiFileName;
 }
 
+void AskNeededFileNames(HostQueryFn query, int32_t position, uint8_t names, TrackFields* fields) {
+  bool changed = false;
+  if ((names & kNeedsFileName) != 0 && (fields->fileNamesAsked & (kWideFileName | kAnsiFileName)) == 0)
+    AskFileName(query, position, fields->encoding, fields, &changed);
+  if ((names & kNeedsAnsiFileName) != 0 && (fields->fileNamesAsked & kAnsiFileName) == 0)
+    KeepFileName(query(position, kRequestEntryFileName), kAnsiFileName, fields);
+}
+
 // A stream's decoder may go to the network to read tags.
 template <typename Unit>
 static bool IsStream(const Unit* name) {

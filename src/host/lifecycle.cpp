@@ -169,6 +169,7 @@ int PluginStart() {
   if (g_running.started) g_running.handOver.PostGoodbye(true);
   else g_running.handOver.Start();
   g_running.started = true;
+  g_running.entryTimed = false;
   StartTimer();
   StartStatusHotkey(ToggleStatusChanging);
   return 0;

@@ -24,7 +24,13 @@ struct RunningState {
   char utf8Format[kExpansionHalfSize];
   uint8_t tagTokens;                 // the tags either form of the template names (TagBits)
   StatusComposer composer;           // track fields and the last text offered
-  bool statusCleared;                // the closing command went out for this pause or stop
+  bool statusCleared;                // the closing command went out, and no status since
+  // The current entry as the ticks time it, for "show a new song after N
+  // seconds": which entry (the fields' count), since when (the ticks' own
+  // clock), and whether it is timed yet (start times the first one anew).
+  uint32_t timedEntry;
+  DWORD timedEntrySinceMs;
+  bool entryTimed;
   UINT_PTR timerId;                  // the tick timer, or 0
   HandOverThread handOver;           // from start to stop
   ConfigDialogSession* configuring;  // while the settings dialog is open, its session

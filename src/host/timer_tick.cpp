@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "composer/hidden_entries.h"
 #include "host/host_query.h"
 #include "host/lifecycle.h"
 
@@ -23,6 +24,15 @@ static intptr_t AskWhileRunning(intptr_t wParam, intptr_t request) {
   return g_running.started ? QueryHost(wParam, request) : 0;
 }
 
+// While nothing may show, the messenger's status goes once (the closing
+// command); the current text goes out again as soon as something may.
+static void ClearStatusOnce() {
+  if (g_running.statusCleared) return;
+  g_running.statusCleared = true;
+  ForgetLastTextOffered(&g_running.composer);
+  if (g_running.handOver.PostClear()) g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
+}
+
 // Asked only when the settings care, so that by default a tick makes exactly
 // the queries it always made. Returns the mark for the status, or null; and
 // false when nothing may be published.
@@ -38,32 +48,60 @@ static bool CheckPlayback(const char** mark) {
     *mark = paused ? " (paused)" : stopped ? " (stopped)" : nullptr;
     return true;
   }
-  if (!paused && !stopped) {
-    g_running.statusCleared = false;
-    return true;
-  }
-  // Cleared once per pause or stop; the current text goes out again as soon
-  // as playback resumes.
-  if (!g_running.statusCleared) {
-    g_running.statusCleared = true;
-    ForgetLastTextOffered(&g_running.composer);
-    if (g_running.handOver.PostClear()) g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
-  }
+  if (!paused && !stopped) return true;
+  ClearStatusOnce();
   return false;
 }
 
-static void RunTick() {
+// What the user keeps to themselves, by the rules they set: a video while it
+// plays (501 is asked only while that rule is on; 1 is an older host that
+// cannot tell), a stream, a file whose path holds one of their words.
+static bool PlayingHiddenVideo(const PluginSettings& settings) {
+  return (settings.hideFlags & kHideVideos) != 0 &&
+         static_cast<int32_t>(AskWhileRunning(0, kRequestPlayingVideo)) > 1;
+}
+
+// The file names the rules read, asked once per entry.
+static uint8_t FileNamesForRules(const PluginSettings& settings) {
+  return ((settings.hideFlags & kHideStreams) != 0 ? kNeedsFileName : 0) |
+         (settings.hiddenPathWords[0] != '\0' ? kNeedsAnsiFileName : 0);
+}
+
+static bool EntryHidden(const PluginSettings& settings, const TrackFields& fields) {
+  const bool wide = (fields.fileNamesKnown & kWideFileName) != 0, ansi = (fields.fileNamesKnown & kAnsiFileName) != 0;
+  if ((settings.hideFlags & kHideStreams) != 0 &&
+      (wide ? IsHiddenStream(fields.wideFileName) : ansi && IsHiddenStream(fields.fileName)))
+    return true;
+  return settings.hiddenPathWords[0] != '\0' && ansi && PathHasHiddenWord(fields.fileName, settings.hiddenPathWords);
+}
+
+// Whether the current entry has been current long enough to show, counted
+// by the ticks' own clock from the first tick that saw it (a seek does not
+// shorten the wait); a skipped song never shows, the status before it stays.
+static bool ShownLongEnough(const TrackFields& fields, DWORD nowMs) {
+  if (!g_running.entryTimed || g_running.timedEntry != fields.entryCount) {
+    g_running.entryTimed = true;
+    g_running.timedEntry = fields.entryCount;
+    g_running.timedEntrySinceMs = nowMs;
+  }
+  return nowMs - g_running.timedEntrySinceMs >= g_running.settings.newSongDelaySeconds * 1000u;
+}
+
+static void RunTick(DWORD nowMs) {
   StatusComposer& composer = g_running.composer;
+  const PluginSettings& settings = g_running.settings;
   // The messenger may still apply the last status late, but nothing says it
   // did: offer the text again rather than leave a stale status standing.
   if (g_running.handOver.TakeUnconfirmed()) ForgetLastTextOffered(&composer);
   const char* mark = nullptr;
   if (!CheckPlayback(&mark)) return;
   const uint8_t tags = g_running.tagTokens;
-  RefreshTrackFields(AskWhileRunning, g_running.settings.utf8Text != 0, tags, &composer.fields);
+  RefreshTrackFields(AskWhileRunning, settings.utf8Text != 0, tags, FileNamesForRules(settings), &composer.fields);
   // A stop inside those queries ends the tick; a Save whose template uses a
   // tag not asked for leaves it to the next tick, which asks.
   if (!g_running.started || (g_running.tagTokens & ~tags) != 0) return;
+  if (EntryHidden(settings, composer.fields) || PlayingHiddenVideo(settings)) return ClearStatusOnce();
+  if (!ShownLongEnough(composer.fields, nowMs)) return;
   // Read only now: a Save or a stop that runs inside one of the queries above
   // replaces or frees the template.
   const char* format = composer.fields.encoding == TextEncoding::kUtf8 ? g_running.utf8Format
@@ -71,16 +109,16 @@ static void RunTick() {
   const char* text = ComposeStatus(format, mark, &composer);
   if (text == nullptr) return;
 
-  const PluginSettings& settings = g_running.settings;
+  g_running.statusCleared = false;
   RecordOptions options = {settings.utf8Text, settings.statusIcon, settings.headphonesIcon, composer.offeredEncoding,
                            mark != nullptr ? strlen(mark) : 0};
   if (g_running.handOver.PostStatus(text, options)) g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
 }
 
-void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD time) {
   if (g_tickRunning) return;
   ActiveCall call;
   g_tickRunning = true;
-  RunTick();
+  RunTick(time);
   g_tickRunning = false;
 }

@@ -17,7 +17,7 @@ class TrackFieldsTest : public ::testing::Test {
   TrackFieldsTest() : scope_(&host_) { memset(&guarded_.value, 0, sizeof guarded_.value); }
   void TearDown() override { EXPECT_TRUE(guarded_.CanariesIntact()); }
 
-  void Refresh(bool wide = false, uint8_t tags = 0) { RefreshTrackFields(FakeQuery, wide, tags, &fields()); }
+  void Refresh(bool wide = false, uint8_t tags = 0) { RefreshTrackFields(FakeQuery, wide, tags, 0, &fields()); }
   TrackFields& fields() { return guarded_.value; }
   std::string TitlePart() { return fields().titlePart != nullptr ? fields().titlePart : "(none)"; }
 

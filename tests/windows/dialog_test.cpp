@@ -208,7 +208,11 @@ TEST_F(Dialog, SaveWithoutChangesRewritesTheFileAndOffersTheStatusAgain) {
 TEST_F(Dialog, SaveStoresEveryControlAndTheNextTickUsesThem) {
   ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 5, 0)));
   RunDialog({
-      Do([](HWND dialog) {
+      Do([this](HWND dialog) {
+        // The status key flips the setting while the dialog is open: its box follows.
+        EXPECT_TRUE(host->Player().PressHotkey("Tavrin_StatusOnOff"));
+        EXPECT_FALSE(harness::IsChecked(dialog, IDC_ENABLED));
+        harness::SetChecked(dialog, IDC_ENABLED, true);
         harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Now: $A");
         harness::SetControlText(dialog, IDC_INTERVAL, "0");
         SendDlgItemMessageA(dialog, IDC_STATUS_ICON, CB_SETCURSEL, 1, 0);

@@ -366,4 +366,83 @@ INSTANTIATE_TEST_SUITE_P(
         PlaybackCase{"Clear", 2, 0, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}}),
     [](const ::testing::TestParamInfo<PlaybackCase>& info) { return info.param.name; });
 
+// What never gets published: a stream (not an audio CD's track), a video
+// while it plays (not on an older player, which answers 1), a file in a
+// folder the user named; the status goes once and the next entry that may
+// show goes out at once. And a new song only after it was current 1 s: the
+// three skipped through never show. The rules ask the file name once per
+// entry, 501 on every tick.
+struct HideCase {
+  const char* name;
+  std::string tail;  // after the record: whenNotPlaying, the flags, the delay, the words and their zero
+  const char* script;
+  intptr_t videoAnswer;  // 0: the player's own
+  std::vector<std::pair<int64_t, std::vector<std::string>>> steps;  // the clock, then the texts or "376" that come
+  intptr_t askedRequest;  // ... this many times, or on every tick (kEveryTick)
+  size_t asks;
+};
+constexpr size_t kEveryTick = ~size_t{0};
+
+class EndToEndHidden : public EndToEnd, public ::testing::WithParamInterface<HideCase> {};
+
+TEST_P(EndToEndHidden, ClearedOnceAndBack) {
+  const HideCase& c = GetParam();
+  harness::WriteSettingsFile(harness::SettingsBytes("$A", 1, 0, 0, 0, 0) + c.tail);
+  ASSERT_NO_FATAL_FAILURE(StartMessenger());
+  standin::PlayerScript script;
+  std::string error;
+  ASSERT_TRUE(standin::ParsePlayerScript(c.script, &script, &error)) << error;
+  PluginHost host(script);
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  if (c.videoAnswer != 0) host.Player().SetAnswerOverride(501, c.videoAnswer);
+  ASSERT_EQ(0, host.Start());
+  auto events = [&] {
+    std::vector<std::string> seen;
+    for (const std::string& line : messenger.Lines()) {
+      if (line == "command 376") seen.push_back("376");
+      if (line.rfind("record ", 0) == 0) seen.push_back(line);
+    }
+    return seen;
+  };
+  std::vector<std::string> expected;
+  for (const auto& step : c.steps) {
+    host.Player().Clock().Set(step.first);
+    for (const std::string& event : step.second) expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
+    standin::PumpUntil([&] { return events().size() >= expected.size(); }, 5000);
+    ASSERT_TRUE(host.WaitForTicks(3));
+    ASSERT_EQ(expected, events()) << "at " << step.first << " ms\n" << messenger.LogText();
+  }
+  host.Stop();
+  const size_t asked = host.Player().CountQueries(c.askedRequest);
+  EXPECT_EQ(c.asks == kEveryTick ? host.Ticks() : c.asks, asked) << host.Requests();
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
+const std::vector<std::pair<int64_t, std::vector<std::string>>> kSecondHidden = {
+    {0, {"One"}}, {1000, {"376"}}, {2000, {"Three"}}};
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, EndToEndHidden,
+    ::testing::Values(
+        HideCase{"Streams", std::string("\0\x01\0\0", 4),
+                 "entry 100 192 44 One\nentry -1 128 44 Two\nfile http://radio.example/two\n"
+                 "entry 100 192 44 Three\nfile cda://D,3\nat 0 play 0\nat 1000 play 1\nat 2000 play 2\n",
+                 0, kSecondHidden, 211, 3},
+        HideCase{"Videos", std::string("\0\x02\0\0", 4),
+                 "entry 100 192 44 One\nentry 100 192 44 Two\nvideo\nentry 100 192 44 Three\nat 0 play 0\n"
+                 "at 1000 play 1\nat 2000 play 2\n",
+                 0, kSecondHidden, 501, kEveryTick},
+        HideCase{"VideosOnAnOlderPlayer", std::string("\0\x02\0\0", 4), "entry 100 192 44 One\nentry 100 192 44 Two\n"
+                 "video\nentry 100 192 44 Three\nat 0 play 0\nat 1000 play 1\nat 2000 play 2\n",
+                 1, {{0, {"One"}}, {1000, {"Two"}}, {2000, {"Three"}}}, 501, kEveryTick},
+        HideCase{"PathWords", std::string("\0\0\0 Audiobooks; private\0", 24),
+                 "entry 100 192 44 One\nentry 100 192 44 Two\nfile D:\\Private\\Two.mp3\nentry 100 192 44 Three\n"
+                 "at 0 play 0\nat 1000 play 1\nat 2000 play 2\n",
+                 0, kSecondHidden, 211, 3},
+        HideCase{"ShownOnlyAfterASecond", std::string("\0\0\x01\0", 4),
+                 "entry 100 192 44 One\nentry 100 192 44 Two\nentry 100 192 44 Three\nentry 100 192 44 Four\n"
+                 "at 0 play 0\nat 1000 play 1\nat 2000 play 2\nat 3000 play 3\n",
+                 0, {{0, {"One"}}, {1000, {}}, {2000, {}}, {3000, {"Four"}}}, 211, 0}),
+    [](const ::testing::TestParamInfo<HideCase>& info) { return info.param.name; });
+
 }  // namespace
