@@ -97,6 +97,33 @@ run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--mes
   "--script=Z:$demo/busy-scene.txt" --speed=20 --heartbeat | tr -d '\r' | grep -v '  messenger  automation ' || status=1
 stop_messenger
 
+# The fourth scene: what the user keeps to themselves, at real-time speed.
+# The status on/off key clears the status and brings it back; a stream is
+# never shown ("Hide streams"); and with "Show a new song after 2 seconds"
+# the songs skipped through never show, only the one that stays.
+echo "== fourth scene: the status key, a hidden stream, and a new song shown only after 2 s"
+printf '$A - $T\003\001\002\001\000\001\000\000\001\002\000' >"$settings"
+cat >"$demo/privacy-scene.txt" <<'SCENE'
+entry 200 192 44 Some Artist - Some Song
+entry -1 128 44 Kestrel FM - Night Drive
+  file http://radio.example/kestrel
+entry 200 192 44 Alpha-Beta - Gamma
+entry 200 192 44 Instrumental
+entry 200 192 44 Ирина Светлова - Тёплый ветер
+at 0 play 0
+at 3000 press Tavrin_StatusOnOff
+at 4000 press Tavrin_StatusOnOff
+at 5000 play 1
+at 6000 play 2
+at 6500 play 3
+at 7000 play 4
+at 10000 end
+SCENE
+start_messenger messenger-privacy
+run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--messenger-log=Z:$demo/messenger-privacy.log" \
+  "--script=Z:$demo/privacy-scene.txt" --speed=1 | tr -d '\r' | grep -v '  messenger  automation ' || status=1
+stop_messenger
+
 kill "$shooter" 2>/dev/null
 wait "$shooter" 2>/dev/null
 [ -f "$demo/settings-dialog.png" ] || { echo "run-demo: no screenshot was taken" >&2; status=1; }
