@@ -217,7 +217,7 @@ TEST(Lifecycle, TheStatusKeyTurnsPublishingOffAndOn) {
     EXPECT_FALSE(player.PressHotkey("Tavrin_StatusOnOff")) << "a press after stop reached a window";
     EXPECT_TRUE(fileSays(1));
     ASSERT_EQ(0, host.Start());  // the same load: no second registration, the record's new window
-    EXPECT_EQ(1u, player.HotkeyActions().size());
+    EXPECT_EQ(1u, player.CountQueries(standin::StandInPlayer::kHotkeyAddMessage));
     EXPECT_EQ(1u, player.CountQueries(65536));
     ASSERT_TRUE(player.PressHotkey("Tavrin_StatusOnOff"));
     EXPECT_TRUE(fileSays(0));
