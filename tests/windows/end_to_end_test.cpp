@@ -136,7 +136,8 @@ TEST_F(EndToEnd, ABusyMessengerNeverHoldsUpThePlayer) {
   ASSERT_GE(messenger.WaitForLine("command 376", first, 15000), 0) << messenger.LogText();
   EXPECT_EQ((std::vector<std::string>{RecordLine("One - A", 0, false), RecordLine("Four - D", 0, false)}),
             LinesStartingWith(messenger.Lines(), "record "));
-  EXPECT_LT(host.Player().LongestHeartbeatGapUs(), 2000000);
+  const int64_t stallUs = host.Player().LongestHeartbeatGapUs();
+  EXPECT_TRUE(stallUs > 0 && stallUs < 2000000) << stallUs;
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
@@ -370,14 +371,14 @@ INSTANTIATE_TEST_SUITE_P(
 // while it plays (not on an older player, which answers 1), a file in a
 // folder the user named; the status goes once and the next entry that may
 // show goes out at once. And a new song only after it was current 1 s: the
-// three skipped through never show. The rules ask the file name once per
+// one skipped through never shows. The rules ask the file name once per
 // entry, 501 on every tick.
 struct HideCase {
   const char* name;
   std::string tail;  // after the record: whenNotPlaying, the flags, the delay, the words and their zero
-  const char* script;
+  const char* second;  // the second of three entries (One, Two, Three), played in turn a second apart
   intptr_t videoAnswer;  // 0: the player's own
-  std::vector<std::pair<int64_t, std::vector<std::string>>> steps;  // the clock, then the texts or "376" that come
+  std::vector<std::vector<std::string>> steps;  // the texts or "376" that come as each entry plays
   intptr_t askedRequest;  // ... this many times, or on every tick (kEveryTick)
   size_t asks;
 };
@@ -391,7 +392,10 @@ TEST_P(EndToEndHidden, ClearedOnceAndBack) {
   ASSERT_NO_FATAL_FAILURE(StartMessenger());
   standin::PlayerScript script;
   std::string error;
-  ASSERT_TRUE(standin::ParsePlayerScript(c.script, &script, &error)) << error;
+  ASSERT_TRUE(standin::ParsePlayerScript(std::string("entry 100 192 44 One\n") + c.second +
+                                             "entry 100 192 44 Three\nat 0 play 0\nat 1000 play 1\nat 2000 play 2\n",
+                                         &script, &error))
+      << error;
   PluginHost host(script);
   ASSERT_TRUE(host.Ok(&error)) << error;
   if (c.videoAnswer != 0) host.Player().SetAnswerOverride(501, c.videoAnswer);
@@ -405,12 +409,13 @@ TEST_P(EndToEndHidden, ClearedOnceAndBack) {
     return seen;
   };
   std::vector<std::string> expected;
-  for (const auto& step : c.steps) {
-    host.Player().Clock().Set(step.first);
-    for (const std::string& event : step.second) expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
+  for (size_t step = 0; step < c.steps.size(); ++step) {
+    host.Player().Clock().Set(1000 * static_cast<int64_t>(step));
+    for (const std::string& event : c.steps[step])
+      expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
     standin::PumpUntil([&] { return events().size() >= expected.size(); }, 5000);
     ASSERT_TRUE(host.WaitForTicks(3));
-    ASSERT_EQ(expected, events()) << "at " << step.first << " ms\n" << messenger.LogText();
+    ASSERT_EQ(expected, events()) << "entry " << step << "\n" << messenger.LogText();
   }
   host.Stop();
   const size_t asked = host.Player().CountQueries(c.askedRequest);
@@ -418,31 +423,24 @@ TEST_P(EndToEndHidden, ClearedOnceAndBack) {
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
-const std::vector<std::pair<int64_t, std::vector<std::string>>> kSecondHidden = {
-    {0, {"One"}}, {1000, {"376"}}, {2000, {"Three"}}};
+const std::vector<std::vector<std::string>> kSecondHidden = {{"One"}, {"376"}, {"Three"}};
 
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, EndToEndHidden,
     ::testing::Values(
-        HideCase{"Streams", std::string("\0\x01\0\0", 4),
-                 "entry 100 192 44 One\nentry -1 128 44 Two\nfile http://radio.example/two\n"
-                 "entry 100 192 44 Three\nfile cda://D,3\nat 0 play 0\nat 1000 play 1\nat 2000 play 2\n",
-                 0, kSecondHidden, 211, 3},
-        HideCase{"Videos", std::string("\0\x02\0\0", 4),
-                 "entry 100 192 44 One\nentry 100 192 44 Two\nvideo\nentry 100 192 44 Three\nat 0 play 0\n"
-                 "at 1000 play 1\nat 2000 play 2\n",
-                 0, kSecondHidden, 501, kEveryTick},
-        HideCase{"VideosOnAnOlderPlayer", std::string("\0\x02\0\0", 4), "entry 100 192 44 One\nentry 100 192 44 Two\n"
-                 "video\nentry 100 192 44 Three\nat 0 play 0\nat 1000 play 1\nat 2000 play 2\n",
-                 1, {{0, {"One"}}, {1000, {"Two"}}, {2000, {"Three"}}}, 501, kEveryTick},
+        HideCase{"Streams", std::string("\0\x01\0\0", 4), "entry -1 128 44 Two\nfile http://radio.example/two\n", 0,
+                 kSecondHidden, 211, 3},
+        HideCase{"AudioCdTracks", std::string("\0\x01\0\0", 4), "entry 100 192 44 Two\nfile cda://D,2\n", 0,
+                 {{"One"}, {"Two"}, {"Three"}}, 211, 3},
+        HideCase{"Videos", std::string("\0\x02\0\0", 4), "entry 100 192 44 Two\nvideo\n", 0, kSecondHidden, 501,
+                 kEveryTick},
+        HideCase{"VideosOnAnOlderPlayer", std::string("\0\x02\0\0", 4), "entry 100 192 44 Two\nvideo\n", 1,
+                 {{"One"}, {"Two"}, {"Three"}}, 501, kEveryTick},
         HideCase{"PathWords", std::string("\0\0\0 Audiobooks; private\0", 24),
-                 "entry 100 192 44 One\nentry 100 192 44 Two\nfile D:\\Private\\Two.mp3\nentry 100 192 44 Three\n"
-                 "at 0 play 0\nat 1000 play 1\nat 2000 play 2\n",
-                 0, kSecondHidden, 211, 3},
-        HideCase{"ShownOnlyAfterASecond", std::string("\0\0\x01\0", 4),
-                 "entry 100 192 44 One\nentry 100 192 44 Two\nentry 100 192 44 Three\nentry 100 192 44 Four\n"
-                 "at 0 play 0\nat 1000 play 1\nat 2000 play 2\nat 3000 play 3\n",
-                 0, {{0, {"One"}}, {1000, {}}, {2000, {}}, {3000, {"Four"}}}, 211, 0}),
+                 "entry 100 192 44 Two\nfile D:\\Private\\Two.mp3\n", 0, kSecondHidden, 211, 3},
+        // Each entry plays for a few ticks only: the one skipped never shows.
+        HideCase{"ShownOnlyAfterASecond", std::string("\0\0\x01\0", 4), "entry 100 192 44 Two\n", 0,
+                 {{"One"}, {}, {"Three"}}, 211, 0}),
     [](const ::testing::TestParamInfo<HideCase>& info) { return info.param.name; });
 
 }  // namespace
