@@ -100,7 +100,9 @@ static void RunTick(DWORD nowMs) {
   // A stop inside those queries ends the tick; a Save whose template uses a
   // tag not asked for leaves it to the next tick, which asks.
   if (!g_running.started || (g_running.tagTokens & ~tags) != 0) return;
-  if (EntryHidden(settings, composer.fields) || PlayingHiddenVideo(settings)) return ClearStatusOnce();
+  const bool hidden = EntryHidden(settings, composer.fields) || PlayingHiddenVideo(settings);
+  if (!g_running.started) return;  // the answer about video was a wait too
+  if (hidden) return ClearStatusOnce();
   if (!ShownLongEnough(composer.fields, nowMs)) return;
   // Read only now: a Save or a stop that runs inside one of the queries above
   // replaces or frees the template.

@@ -118,7 +118,8 @@ DWORD WINAPI HandOverMain(void* parameter) {
   // An apartment of its own, multithreaded: the calls into the messenger's
   // automation object need no message loop here.
   const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-  // A tag of our own rather than std::nothrow (see the lifecycle's link).
+  // A tag of our own rather than std::nothrow: that object would bring the
+  // libstdc++ file that defines it, unwind tables and all, into the DLL.
   const std::nothrow_t noThrow{};
   MessengerLink* link = new (noThrow) MessengerLink(box->commandTimeoutMs);
   Work work;
