@@ -22,6 +22,32 @@ class EndToEnd : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
   }
+  // Sets the player's clock to each step's time in turn: the records (their
+  // texts, with no icon or headphones) and closing commands ("376") listed
+  // for it come, and then, a few ticks (counted by their first request)
+  // later, nothing more.
+  void ExpectSteps(PluginHost& host, intptr_t firstRequest, const std::vector<int64_t>& clockMs,
+                   const std::vector<std::vector<std::string>>& afterStep) {
+    auto events = [this] {
+      std::vector<std::string> seen;
+      for (const std::string& line : messenger.Lines()) {
+        if (line == "command 376") seen.push_back("376");
+        if (line.rfind("record ", 0) == 0) seen.push_back(line);
+      }
+      return seen;
+    };
+    std::vector<std::string> expected;
+    ASSERT_EQ(clockMs.size(), afterStep.size());
+    for (size_t step = 0; step < clockMs.size(); ++step) {
+      host.Player().Clock().Set(clockMs[step]);
+      for (const std::string& event : afterStep[step])
+        expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
+      standin::PumpUntil([&] { return events().size() >= expected.size(); }, 5000);
+      const size_t ticks = host.Player().CountQueries(firstRequest) + 3;
+      ASSERT_TRUE(standin::PumpUntil([&] { return host.Player().CountQueries(firstRequest) >= ticks; }, 5000));
+      ASSERT_EQ(expected, events()) << "after step " << step << "\n" << messenger.LogText();
+    }
+  }
   harness::SettingsFileGuard settings;
   MessengerProcess messenger;
 };
@@ -318,29 +344,9 @@ TEST_P(EndToEndPlayback, PauseStopAndResume) {
   if (c.stateAnswer != 0) host.Player().SetAnswerOverride(104, c.stateAnswer);
   ASSERT_EQ(0, host.Start());
 
-  auto events = [&] {
-    std::vector<std::string> seen;
-    for (const std::string& line : messenger.Lines()) {
-      if (line == "command 376") seen.push_back("376");
-      if (line.rfind("record ", 0) == 0) seen.push_back(line);
-    }
-    return seen;
-  };
-  std::vector<std::string> expected;
-  const int64_t stepsMs[] = {0, 10000, 20000, 30000, 40000};
-  ASSERT_EQ(5u, c.afterStep.size());
-  for (size_t step = 0; step < 5; ++step) {
-    host.Player().Clock().Set(stepsMs[step]);
-    for (const std::string& event : c.afterStep[step])
-      expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
-    standin::PumpUntil([&] { return events().size() >= expected.size(); }, 5000);
-    // A few more ticks, and nothing more comes. (A tick that only finds
-    // playback paused asks for nothing else.)
-    const intptr_t firstRequest = c.whenNotPlaying != 0 ? 104 : 125;
-    const size_t ticks = host.Player().CountQueries(firstRequest) + 3;
-    ASSERT_TRUE(standin::PumpUntil([&] { return host.Player().CountQueries(firstRequest) >= ticks; }, 5000));
-    ASSERT_EQ(expected, events()) << "after step " << step << "\n" << messenger.LogText();
-  }
+  // A tick that only finds playback paused asks for nothing else.
+  ASSERT_NO_FATAL_FAILURE(ExpectSteps(host, c.whenNotPlaying != 0 ? 104 : 125, {0, 10000, 20000, 30000, 40000},
+                                      c.afterStep));
   host.Stop();
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
@@ -400,23 +406,7 @@ TEST_P(EndToEndHidden, ClearedOnceAndBack) {
   ASSERT_TRUE(host.Ok(&error)) << error;
   if (c.videoAnswer != 0) host.Player().SetAnswerOverride(501, c.videoAnswer);
   ASSERT_EQ(0, host.Start());
-  auto events = [&] {
-    std::vector<std::string> seen;
-    for (const std::string& line : messenger.Lines()) {
-      if (line == "command 376") seen.push_back("376");
-      if (line.rfind("record ", 0) == 0) seen.push_back(line);
-    }
-    return seen;
-  };
-  std::vector<std::string> expected;
-  for (size_t step = 0; step < c.steps.size(); ++step) {
-    host.Player().Clock().Set(1000 * static_cast<int64_t>(step));
-    for (const std::string& event : c.steps[step])
-      expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
-    standin::PumpUntil([&] { return events().size() >= expected.size(); }, 5000);
-    ASSERT_TRUE(host.WaitForTicks(3));
-    ASSERT_EQ(expected, events()) << "entry " << step << "\n" << messenger.LogText();
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectSteps(host, 125, {0, 1000, 2000}, c.steps));
   host.Stop();
   const size_t asked = host.Player().CountQueries(c.askedRequest);
   EXPECT_EQ(c.asks == kEveryTick ? host.Ticks() : c.asks, asked) << host.Requests();

@@ -206,6 +206,7 @@ TEST(Lifecycle, TheStatusKeyTurnsPublishingOffAndOn) {
   host.Stop();
   EXPECT_FALSE(player.PressHotkey("Tavrin_StatusOnOff")) << "a press after stop reached a window";
   ASSERT_EQ(0, host.Start());  // the same load: asked and registered once, the record gets the new window
+  ASSERT_TRUE(host.WaitForTicks(2));  // a registration is posted: it would be in by now
   EXPECT_EQ(1u, player.CountQueries(65536));
   EXPECT_EQ(1u, player.CountQueries(standin::StandInPlayer::kHotkeyAddMessage));
   ASSERT_TRUE(player.PressHotkey("Tavrin_StatusOnOff"));
