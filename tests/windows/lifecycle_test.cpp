@@ -213,8 +213,9 @@ TEST(Lifecycle, TheStatusKeyTurnsPublishingOffAndOn) {
   EXPECT_TRUE(fileSays(0));
   host.Stop();
   // The first status, off's goodbye, on's status, stop's goodbye; after the
-  // second start off's goodbye, and stop has no link left to close.
-  EXPECT_EQ((std::vector<std::string>{"command 391", "command 376", "command 391", "command 376", "command 376"}),
+  // second start its status and off's goodbye, and stop has no link left.
+  EXPECT_EQ((std::vector<std::string>{"command 391", "command 376", "command 391", "command 376", "command 391",
+                                      "command 376"}),
             LinesStartingWith(messenger.Lines(), "command "))
       << messenger.LogText();
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
