@@ -15,10 +15,10 @@ using bench::kDefaultTemplate;
 
 void BM_TickUnchangedTitle(benchmark::State& state) {
   static StatusComposer composer;
-  RefreshTrackFields(ExampleHost, false, 0, &composer.fields);  // the title is now known
+  RefreshTrackFields(ExampleHost, false, 0, 0, &composer.fields);  // the title is now known
   ComposeStatus(kDefaultTemplate, nullptr, &composer);
   for (auto _ : state) {
-    RefreshTrackFields(ExampleHost, false, 0, &composer.fields);
+    RefreshTrackFields(ExampleHost, false, 0, 0, &composer.fields);
     const char* text = ComposeStatus(kDefaultTemplate, nullptr, &composer);
     benchmark::DoNotOptimize(text);
   }
@@ -27,7 +27,7 @@ BENCHMARK(BM_TickUnchangedTitle);
 
 void BM_ExpandDefaultTemplate(benchmark::State& state) {
   static StatusComposer composer;
-  RefreshTrackFields(ExampleHost, false, 0, &composer.fields);
+  RefreshTrackFields(ExampleHost, false, 0, 0, &composer.fields);
   ExpansionBuffer work;
   for (auto _ : state) {
     const char* text = ExpandTemplate(kDefaultTemplate, composer.fields, &work);

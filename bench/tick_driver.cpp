@@ -11,13 +11,13 @@
 constexpr int kTicks = 1000;
 
 extern "C" __attribute__((noinline)) const char* TavrinUnchangedTick(StatusComposer* composer) {
-  RefreshTrackFields(bench::ExampleHost, false, 0, &composer->fields);
+  RefreshTrackFields(bench::ExampleHost, false, 0, 0, &composer->fields);
   return ComposeStatus(bench::kDefaultTemplate, nullptr, composer);
 }
 
 int main() {
   static StatusComposer composer;
-  RefreshTrackFields(bench::ExampleHost, false, 0, &composer.fields);
+  RefreshTrackFields(bench::ExampleHost, false, 0, 0, &composer.fields);
   if (ComposeStatus(bench::kDefaultTemplate, nullptr, &composer) == nullptr) return 1;
   int offered = 0;
   for (int i = 0; i < kTicks; ++i)

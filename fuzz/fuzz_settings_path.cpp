@@ -4,11 +4,12 @@
 // one-byte '\' or '/') becomes "ini", or ".ini" is added; the per-user file is
 // <folder>\Plugins\<that name>, with no second backslash after a folder that
 // ends in one. A path that does not fit gives none, and nothing crosses the
-// buffer.
+// buffer. The folder comes as the host answers it, copied into a buffer of
+// kSettingsPathSize: one of that many bytes or more is no folder.
 //
 // Input: byte 0 the code page (its value mod 3: 1252, 932, 936); byte 1 the
 // buffer's size (0: 260, else the byte less one); then the module path and
-// the folder, each to a zero byte. Without a folder text the folder is null.
+// the folder, each to a zero byte. Without a folder text the host answers 0.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/host_text.h"
 #include "platform/text_portable.h"
 #include "reference.h"
 #include "settings/plugin_settings.h"
@@ -46,7 +48,7 @@ std::string WithIni(unsigned codePage, const std::string& path) {
 }
 
 std::string PerUser(unsigned codePage, const std::string* folder, const std::string& modulePath) {
-  if (folder == nullptr || folder->empty()) return kNone;
+  if (folder == nullptr || folder->empty() || folder->size() >= kSettingsPathSize) return kNone;
   std::string name = WithIni(codePage, FileName(codePage, modulePath));
   if (name.size() >= kSettingsPathSize) return kNone;
   bool endsInBackslash = LastOf(codePage, *folder, "\\") == folder->size() - 1;
@@ -76,8 +78,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char* path = static_cast<char*>(malloc(pathSize));
   bool fits = SettingsPathFromModulePath(modulePath.c_str(), path, pathSize);
   CheckPath(fits, path, pathSize, WithIni(codePage, modulePath));
-  fits = PerUserSettingsPath(hasFolder ? folder.c_str() : nullptr, modulePath.c_str(), path, pathSize);
+
+  // The host's answer and the copy: exact sizes too.
+  char* answered = hasFolder ? static_cast<char*>(malloc(folder.size() + 1)) : nullptr;
+  if (answered != nullptr) memcpy(answered, folder.c_str(), folder.size() + 1);
+  char* hostFolder = static_cast<char*>(malloc(kSettingsPathSize));
+  const bool copied = CopyHostText(reinterpret_cast<intptr_t>(answered), hostFolder, kSettingsPathSize);
+  ref::Check(copied == (hasFolder && folder.size() < kSettingsPathSize));
+  ref::Check(hostFolder == (copied ? folder : ""));
+  fits = PerUserSettingsPath(hostFolder, modulePath.c_str(), path, pathSize);
   CheckPath(fits, path, pathSize, PerUser(codePage, hasFolder ? &folder : nullptr, modulePath));
+  free(hostFolder);
+  free(answered);
   free(path);
   return 0;
 }

@@ -4,7 +4,10 @@
 // title and its cut, the expansion, the cut of the last text offered with the
 // mark after it, and whether the text is offered; the tags, asked for when
 // the template names them and the entry changed (the host's tags may change
-// in between), as wide text first when the host knows it, none for a stream. The
+// in between), as wide text first when the host knows it, none for a stream;
+// an entry is its title and its position (and with a tag in the template its
+// file name too, and a new one then refreshes every field), and the file
+// names the hide rules need are asked once per entry. The
 // host's answers, the template, the mark and forgetting the last text change
 // between ticks, in each modelled code page, with titles asked as ANSI or as
 // wide text.
@@ -21,8 +24,10 @@
 // new ANSI title (to a zero byte), the new wide title (UTF-16LE, to a zero
 // unit), the new template (to a zero byte; an empty one is null) and the new
 // tags: a byte of what the host knows (bit 0 request 214, bit 1 the tags for
-// 3026), the file name and the four tags (each to a zero byte; 214 and 3026
-// give their bytes widened, 211 and 290 always answer).
+// 3026; bit 2: it fills the buffer of a tag that long whole, without the
+// zero; bits 3-4 the file names the hide rules need, FileNameNeeds), the file
+// name and the four tags (each to a zero byte; 214 and 3026 give their bytes
+// widened, 211 and 290 always answer).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -39,7 +44,6 @@ namespace {
 using ref::Check;
 
 const char* const kTagNames[4] = {"album", "year", "genre", "track"};
-constexpr size_t kFileNameSize = 1024;  // the longest name the plug-in takes, with its zero
 
 // The host: what it answers for this tick.
 struct Host {
@@ -69,7 +73,8 @@ std::string Bytes(const Unit* text) {
 }
 
 // A tag request names the file the host gave and one of the four tags; the
-// host fills at most retlen units, its zero included, or answers 1 unfilled.
+// host fills at most retlen units, its zero included (a careless one all
+// retlen with the tag's own units), or answers 1 unfilled.
 template <typename Request>
 intptr_t AnswerTag(const Request& request, bool fills) {
   Check(Bytes(request.filename) == g_host.fileName);
@@ -77,6 +82,10 @@ intptr_t AnswerTag(const Request& request, bool fills) {
   int tag = 0;
   while (tag < 4 && metadata != kTagNames[tag]) ++tag;
   Check(tag < 4);
+  if (fills && (g_host.knows & 4) && g_host.tags[tag].size() >= request.retlen) {
+    std::copy(g_host.tags[tag].begin(), g_host.tags[tag].begin() + request.retlen, request.ret);
+    return 1;
+  }
   const std::string text = fills ? g_host.tags[tag].substr(0, request.retlen - 1) : "";
   if (fills) std::copy(text.begin(), text.end(), request.ret), request.ret[text.size()] = 0;
   return 1;
@@ -119,21 +128,43 @@ struct Model {
   unsigned offeredEncoding;
   std::string lastOffered;
   unsigned tagsKnown = 0;
-  int32_t tagsPosition = 0;
+  uint32_t entryCount = 0;
+  int32_t entryPosition = 0;
+  // The entry's file name in each form (214, 211), as the plug-in keeps it.
+  struct Name {
+    bool asked = false, known = false;  // for this entry; known when it fits
+    std::string bytes;
+  } wideName, ansiName;
 };
 
-// The tags a refresh that asks for those in `ask` gets from the host.
+// The host's file name asked for the entry in one form; true when it is not
+// the one kept. One that does not fit is none, the same only as none in
+// both forms.
+bool ModelAskName(Model::Name* kept, const Model& model) {
+  const bool fits = g_host.fileName.size() < kFileNameSize;
+  const bool same = kept->known ? fits && kept->bytes == g_host.fileName
+                                : !fits && !model.wideName.known && !model.ansiName.known;
+  *kept = {true, fits, fits ? g_host.fileName : ""};
+  return !same;
+}
+
+bool IsStreamName(const std::string& name) { return name.find("://") != std::string::npos; }
+
+// The tags a refresh that asks for those in `ask` gets from the host, by the
+// names kept (the ANSI one asked for when a tag first needs it).
 void ModelTags(unsigned codePage, bool utf8, unsigned ask, Model* model) {
-  const std::string& name = g_host.fileName;
-  const bool usable = name.size() < kFileNameSize, stream = name.find("://") != std::string::npos;
-  const bool wide = utf8 && (g_host.knows & 1) && usable;
+  for (int i = 0; i < 4; ++i)
+    if (ask & (1u << i)) model->values[8 + i].clear();
+  const bool wide = model->wideName.known;
+  if (wide && IsStreamName(model->wideName.bytes)) return;
   for (int i = 0; i < 4; ++i) {
     std::string& value = model->values[8 + i];
     if (!(ask & (1u << i))) continue;
-    value.clear();
-    if (stream || !usable) continue;
     if (wide && (g_host.knows & 2)) value = ref::Utf16ToUtf8(Widened(g_host.tags[i].substr(0, kTagSize - 1)), kTagSize - 1);
     if (!value.empty()) continue;
+    if (!model->ansiName.asked) ModelAskName(&model->ansiName, *model);
+    if (model->ansiName.known && IsStreamName(model->ansiName.bytes)) return;
+    if (!model->ansiName.known) continue;
     const std::string tag = g_host.tags[i].substr(0, kTagSize - 1);
     value = utf8 ? ref::Fit(ref::kUtf8, ref::AnsiToUtf8(codePage, tag), kTagSize - 1) : tag;
   }
@@ -141,7 +172,7 @@ void ModelTags(unsigned codePage, bool utf8, unsigned ask, Model* model) {
 
 // One tick of the model; returns whether a text is offered.
 bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16string* wideTitle,
-               const std::string* format, const std::string& mark, unsigned tags, Model* model) {
+               const std::string* format, const std::string& mark, unsigned tags, unsigned names, Model* model) {
   const int32_t* n = g_host.numbers;
   unsigned encoding = codePage;
   std::string title = static_cast<uintptr_t>(g_host.title) >= kLowestAddress ? ansiTitle : "";
@@ -152,8 +183,16 @@ bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16st
   if (title.find("Prebuffering : ") != std::string::npos || title.find("[Buffer: ") != std::string::npos)
     title = "[Buffering...]";
   title = ref::Fit(encoding, title, kTitleSize - 1);
-  const bool titleChanged = encoding != model->titleEncoding || title != model->lastTitle;
-  if (titleChanged) {
+  const bool newTitle = encoding != model->titleEncoding || title != model->lastTitle;
+  bool newEntry = newTitle || n[0] != model->entryPosition;
+  // The name as the tags ask it: wide for a UTF-8 entry when the host knows it.
+  Model::Name* const tagsName = encoding == ref::kUtf8 && (g_host.knows & 1) ? &model->wideName : &model->ansiName;
+  Model::Name* asked = nullptr;
+  if (tags != 0) {
+    asked = tagsName;
+    newEntry = ModelAskName(asked, *model) || newEntry;
+  }
+  if (newTitle || (tags != 0 && newEntry)) {
     model->titleEncoding = encoding;
     model->lastTitle = title;
     ref::Split split = ref::SplitTitle(title);
@@ -166,10 +205,15 @@ bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16st
     model->values[5] = ref::Printed("%lldkHz", n[3]);
     model->values[6] = ref::Printed("%lld", n[5]);
   }
-  if (titleChanged || n[0] != model->tagsPosition) {
+  if (newEntry) {
+    ++model->entryCount;
+    model->entryPosition = n[0];
     model->tagsKnown = 0;
-    model->tagsPosition = n[0];
+    if (asked != &model->wideName) model->wideName = {};
+    if (asked != &model->ansiName) model->ansiName = {};
   }
+  if ((names & kNeedsFileName) && !model->wideName.asked && !model->ansiName.asked) ModelAskName(tagsName, *model);
+  if ((names & kNeedsAnsiFileName) && !model->ansiName.asked) ModelAskName(&model->ansiName, *model);
   ModelTags(codePage, encoding == ref::kUtf8, tags & ~model->tagsKnown, model);
   model->tagsKnown |= tags;
   model->values[7] = ref::Bar(n[1], n[2]);
@@ -200,6 +244,11 @@ void CheckFields(const TrackFields& fields, const Model& model) {
   for (int i = 0; i < 5; ++i) Check(Holds(numbers[i], kNumberTextSize, model.values[2 + i]));
   Check(Holds(fields.progressText, kProgressTextSize, model.values[7]));
   for (int i = 0; i < 4; ++i) Check(Holds(fields.tagTexts[i], kTagSize, model.values[8 + i]));
+  Check(fields.entryCount == model.entryCount);
+  Check(((fields.fileNamesKnown & kWideFileName) != 0) == model.wideName.known);
+  Check(((fields.fileNamesKnown & kAnsiFileName) != 0) == model.ansiName.known);
+  if (model.wideName.known) Check(Bytes(fields.wideFileName) == model.wideName.bytes);
+  if (model.ansiName.known) Check(Holds(fields.fileName, kFileNameSize, model.ansiName.bytes));
 }
 
 // A host that does not know a request may answer any small value: 1 to 0xFFFF.
@@ -286,14 +335,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string utf8Format = ref::AnsiToUtf8(codePage, format);
     unsigned tags = 0;
     for (int i = 0; i < 4; ++i) tags |= format.find(std::string("$") + "RYGN"[i]) != std::string::npos ? 1u << i : 0;
-    RefreshTrackFields(HostQuery, wide, static_cast<uint8_t>(tags), &composer->fields);
+    const uint8_t names = g_host.knows >> 3 & 3;
+    RefreshTrackFields(HostQuery, wide, static_cast<uint8_t>(tags), names, &composer->fields);
     const bool inUtf8 = composer->fields.encoding == TextEncoding::kUtf8;
     const char* tickFormat = nullFormat ? nullptr : inUtf8 ? utf8Format.c_str() : format.c_str();
     const char* offered = ComposeStatus(tickFormat, mark.empty() ? nullptr : mark.c_str(), composer);
 
     const std::string& modelFormat = inUtf8 ? utf8Format : format;
     bool expectOffered = ModelTick(codePage, ansiTitle, wide ? &wideTitle : nullptr,
-                                   nullFormat ? nullptr : &modelFormat, mark, tags, &model);
+                                   nullFormat ? nullptr : &modelFormat, mark, tags, names, &model);
     CheckFields(composer->fields, model);
     Check(offered == (expectOffered ? composer->lastTextOffered : nullptr));
     Check(Holds(composer->lastTextOffered, kLastTextSize, model.lastOffered));

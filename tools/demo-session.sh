@@ -12,10 +12,11 @@ run() { tools/wine-run.sh "$build/wineprefix" "$@"; }
 # Creates the prefix on the first run, before anything else is timed.
 run cmd /c exit 0 >/dev/null 2>&1
 
-# Starts the stand-in messenger with a log of its own: start_messenger NAME.
+# Starts the stand-in messenger with a log of its own:
+#   start_messenger NAME [OPTION...]
 messenger=
 start_messenger() {
-  run "$build/standin_messenger.exe" "--log=Z:$demo/$1.log" >"$demo/$1.out" 2>&1 &
+  run "$build/standin_messenger.exe" "--log=Z:$demo/$1.log" "${@:2}" >"$demo/$1.out" 2>&1 &
   messenger=$!
   for _ in $(seq 200); do
     grep -q '^ready' "$demo/$1.log" 2>/dev/null && break
@@ -75,6 +76,52 @@ SCENE
 start_messenger messenger-clear
 run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--messenger-log=Z:$demo/messenger-clear.log" \
   "--script=Z:$demo/clear-scene.txt" --speed=20 | tr -d '\r' | grep -v '  messenger  automation ' || status=1
+stop_messenger
+
+# The third scene: a messenger busy for 3 s with every status. The player
+# plays on and answers meanwhile (its heartbeat says how long it ever stood
+# still), and once the messenger is back it gets the newest status only.
+echo "== third scene: the messenger takes 3 s over every status it is handed"
+printf '$A - $T\003\001\002\001\000\001\000' >"$settings"
+cat >"$demo/busy-scene.txt" <<'SCENE'
+entry 200 192 44 Some Artist - Some Song
+entry 200 192 44 Alpha-Beta - Gamma
+entry 200 192 44 Ирина Светлова - Тёплый ветер
+at 0 play 0
+at 20000 play 1
+at 40000 play 2
+at 160000 end
+SCENE
+start_messenger messenger-busy --slow-apply-ms=3000
+run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--messenger-log=Z:$demo/messenger-busy.log" \
+  "--script=Z:$demo/busy-scene.txt" --speed=20 --heartbeat | tr -d '\r' | grep -v '  messenger  automation ' || status=1
+stop_messenger
+
+# The fourth scene: what the user keeps to themselves, at real-time speed.
+# The status on/off key clears the status and brings it back; a stream is
+# never shown ("Hide streams"); and with "Show a new song after 2 seconds"
+# the songs skipped through never show, only the one that stays.
+echo "== fourth scene: the status key, a hidden stream, and a new song shown only after 2 s"
+printf '$A - $T\003\001\002\001\000\001\000\000\001\002\000' >"$settings"
+cat >"$demo/privacy-scene.txt" <<'SCENE'
+entry 200 192 44 Some Artist - Some Song
+entry -1 128 44 Kestrel FM - Night Drive
+  file http://radio.example/kestrel
+entry 200 192 44 Alpha-Beta - Gamma
+entry 200 192 44 Instrumental
+entry 200 192 44 Ирина Светлова - Тёплый ветер
+at 0 play 0
+at 3000 press Tavrin_StatusOnOff
+at 4000 press Tavrin_StatusOnOff
+at 5000 play 1
+at 6000 play 2
+at 6500 play 3
+at 7000 play 4
+at 10000 end
+SCENE
+start_messenger messenger-privacy
+run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--messenger-log=Z:$demo/messenger-privacy.log" \
+  "--script=Z:$demo/privacy-scene.txt" --speed=1 | tr -d '\r' | grep -v '  messenger  automation ' || status=1
 stop_messenger
 
 kill "$shooter" 2>/dev/null

@@ -2,8 +2,9 @@
 # Size and speed report: the two DLLs as inspected, the instructions of one
 # unchanged tick under callgrind, and the composer benchmarks' medians (cost
 # of one tick with an unchanged title and of one expansion of the default
-# template). Builds what it reports on; run tools/run-tests.sh first on a
-# fresh machine (it installs the packages).
+# template), and how long the player's UI thread stalls on a busy or hung
+# messenger (tools/report-stalls.sh). Builds what it reports on; run
+# tools/run-tests.sh first on a fresh machine (it installs the packages).
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -31,3 +32,7 @@ echo "$((total / ticks)) instructions per tick ($total over $ticks ticks)"
 echo "== composer benchmarks (medians of 5 repetitions; the machine is shared, so compare ratios)"
 build/native/tavrin_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_filter='.' 2>/dev/null | grep -E '^(Benchmark|-|BM_.*_median)'
+
+# The player's UI thread while the plug-in talks to a busy or hung messenger:
+# two scenes under Wine, five runs each (about three minutes).
+tools/report-stalls.sh

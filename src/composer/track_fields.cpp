@@ -124,13 +124,24 @@ static void DrawProgress(HostQueryFn query, char* out) {
   if (lengthSeconds >= 1) DrawProgressBar(lengthSeconds, AskNumber(query, 0, kRequestPlaybackTime), out);
 }
 
-void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, TrackFields* fields) {
+void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, uint8_t names, TrackFields* fields) {
   int32_t position = AskNumber(query, 0, kRequestPlaylistPosition);
   char title[kTitleSize];
   TextEncoding encoding = AskTitle(query, position, wideTitle, fields->lastTitle, title);
 
-  const bool titleChanged = encoding != fields->encoding || !SameText(title, fields->lastTitle);
-  if (titleChanged) {
+  const bool newTitle = encoding != fields->encoding || !SameText(title, fields->lastTitle);
+  bool newEntry = newTitle || position != fields->entryPosition;
+  // Entries of one title may differ in their file (a new playlist) or their
+  // position (a song queued twice): a status with a tag must show neither the
+  // other file's tags nor the other position beside them. Without a tag the
+  // fields follow the title alone, and a tick asks nothing more.
+  uint8_t nameForm = 0;
+  if (tags != 0) {
+    bool nameChanged = false;
+    nameForm = AskFileName(query, position, encoding, fields, &nameChanged);
+    newEntry = newEntry || nameChanged;
+  }
+  if (newTitle || (tags != 0 && newEntry)) {
     fields->encoding = encoding;
     FormatNumber(static_cast<int64_t>(position) + 1, "", fields->positionText);
     memcpy(fields->songText, title, sizeof title);
@@ -142,12 +153,16 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, TrackFi
     FormatNumber(AskNumber(query, 0, kRequestPlaylistLength), "", fields->listLengthText);
     fields->changed = true;
   }
-
-  // Two entries may share a title and not their tags.
-  if (titleChanged || position != fields->tagsPosition) {
+  if (newEntry) {
+    ++fields->entryCount;
+    fields->entryPosition = position;
     fields->tagsKnown = 0;
-    fields->tagsPosition = position;
+    // Only the name just asked is the new entry's.
+    fields->fileNamesAsked &= nameForm;
+    fields->fileNamesKnown &= nameForm;
   }
+
+  if (names != 0) AskNeededFileNames(query, position, names, fields);
   const uint8_t unknownTags = tags & ~fields->tagsKnown;
   if (unknownTags != 0) RefreshTrackTags(query, position, unknownTags, fields);
 

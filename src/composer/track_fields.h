@@ -6,6 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "common/host_text.h"
 #include "platform/text.h"
 
 // Asks the host one question: request in lParam, argument in wParam. The
@@ -28,6 +29,7 @@ enum HostRequest : intptr_t {
   kRequestEntryWideFileName = 214, // wParam = playlist position: the UTF-16 file name's address
   kRequestFileTag = 290,           // wParam = a FileTagRequest: 1 when the file's decoder knows tags
   kRequestWideFileTag = 3026,      // wParam = a WideFileTagRequest: the same with wide texts
+  kRequestPlayingVideo = 501,      // wParam 0: above 1 while video plays; 1 from a host that cannot tell
 };
 
 // The host fills ret (at most retlen bytes, its zero included) with the tag
@@ -57,6 +59,15 @@ constexpr size_t kTitleSize = 260;        // songText and lastTitle, terminating
 constexpr size_t kNumberTextSize = 24;    // any 32-bit value in its format, with the zero
 constexpr size_t kProgressTextSize = 13;  // "[----------]" and the zero
 constexpr size_t kTagSize = 128;          // a tag's text and the zero, cut between characters
+// A file name and its zero, in units; a longer one is not kept (a cut name
+// would name another file).
+constexpr size_t kFileNameSize = 1024;
+
+// The forms of an entry's file name, as bits of a set.
+enum FileNameBits : uint8_t { kWideFileName = 1, kAnsiFileName = 2 };
+// The file names a caller needs for each entry besides the tags' own, as
+// bits of a set: the name as the tags ask it (in either form), the ANSI one.
+enum FileNameNeeds : uint8_t { kNeedsFileName = 1, kNeedsAnsiFileName = 2 };
 
 struct TrackFields {
   char songText[kTitleSize];           // $A: the artist part, or the whole title
@@ -71,21 +82,41 @@ struct TrackFields {
   TextEncoding encoding;               // of the texts above: UTF-8 when the host gave a wide title
   char tagTexts[kTagCount][kTagSize];  // $R album, $Y year, $G genre, $N track number; empty when unknown
   uint8_t tagsKnown;                   // TagBits asked for the current entry
-  int32_t tagsPosition;                // the playlist position the tags belong to
   bool changed;                        // a refresh changed a text since the composer last looked
+  // The current entry's playlist position and file names (their requests'
+  // answers, kept whole), from the tick that found it and, while the
+  // template shows a tag, every tick since.
+  uint32_t entryCount;  // entries found so far: a new entry counts one more
+  int32_t entryPosition;
+  uint8_t fileNamesAsked;                // FileNameBits asked for the current entry
+  uint8_t fileNamesKnown;                // FileNameBits whose name below is the current entry's
+  uint16_t wideFileName[kFileNameSize];  // from request 214
+  char fileName[kFileNameSize];          // from request 211, in the ANSI code page
 };
 
-// An answer below this is no address: a host that does not know a request
-// may answer 0 or 1.
-constexpr uintptr_t kLowestAddress = 0x10000;
+// One tick's refresh: the fields of a new title, the bar always, the tags in
+// `tags` (TagBits) and the file names in `names` (FileNameNeeds) once per
+// entry, or when one is asked for the first time. An entry is new when its
+// title or its playlist position changes; while `tags` names a tag, also when
+// its file name does (asked on every tick then), and its fields then follow
+// the entry rather than the title. With wideTitle the title is asked for as
+// wide text and the fields are UTF-8; a host that gives none falls back to
+// the ANSI title.
+void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, uint8_t names, TrackFields* fields);
 
-// One tick's refresh: title-dependent fields on a title change, the bar
-// always, and the tags in `tags` (TagBits) once per entry: when the title or
-// the playlist position changed, or a tag is asked for the first time. With
-// wideTitle the title is asked for as wide text and the fields are UTF-8; a
-// host that gives none falls back to the ANSI title.
-void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, TrackFields* fields);
-
-// Asks the host for the tags in `tags` of the entry at position, into
-// fields->tagTexts in fields->encoding (track_tags.cpp).
+// Asks the host for the tags in `tags` of the entry at position, by the file
+// names kept in fields, into fields->tagTexts in fields->encoding
+// (track_tags.cpp).
 void RefreshTrackTags(HostQueryFn query, int32_t position, uint8_t tags, TrackFields* fields);
+
+// Asks the host for the entry's file name: as wide text for UTF-8 fields,
+// else (and from a host that does not know that request) in ANSI, and keeps
+// it in fields. Returns the form it came in; *changed when it is not the name
+// kept before. A name that does not fit, or no address, is none: the same as
+// none before, never as a name kept in either form (track_tags.cpp).
+FileNameBits AskFileName(HostQueryFn query, int32_t position, TextEncoding encoding, TrackFields* fields,
+                         bool* changed);
+
+// Asks for the file names in `names` (FileNameNeeds) not yet asked for the
+// entry at position (track_tags.cpp).
+void AskNeededFileNames(HostQueryFn query, int32_t position, uint8_t names, TrackFields* fields);

@@ -1,32 +1,60 @@
-// The entry's tags ($R $Y $G $N), asked for by file name. Reading tags can
-// touch the disk, so the refresh asks only for the tags the template uses,
-// once per entry, and never for a stream.
+// The entry's file names, and its tags ($R $Y $G $N) asked for by them.
+// Reading tags can touch the disk, so the refresh asks only for the tags the
+// template uses, once per entry, and never for a stream.
 #include <string.h>
 
+#include "common/host_text.h"
 #include "composer/track_fields.h"
 #include "platform/text.h"
-
-// Room for a file name and its zero; a longer one is not used (a cut name
-// would name another file).
-constexpr size_t kFileNameSize = 1024;
 
 static const char* const kTagNames[kTagCount] = {"album", "year", "genre", "track"};
 static const char16_t* const kWideTagNames[kTagCount] = {u"album", u"year", u"genre", u"track"};
 
-static bool IsAddress(intptr_t answer) { return static_cast<uintptr_t>(answer) >= kLowestAddress; }
-
-// Copies the host's zero-terminated text into out (size units, the zero
-// included) at once, since the host's buffer lasts only until the next
-// query; false when there is none or it does not fit.
+// Whether the host's text at answer is the name kept, unit for unit; reads
+// no further than the kept name's length.
 template <typename Unit>
-static bool CopyName(intptr_t answer, Unit* out, size_t size) {
-  if (!IsAddress(answer)) return false;
+static bool IsKeptName(intptr_t answer, const Unit* kept) {
   const Unit* name = reinterpret_cast<const Unit*>(answer);
-  size_t length = 0;
-  while (length < size && name[length] != 0) ++length;
-  if (length == size) return false;
-  memcpy(out, name, (length + 1) * sizeof(Unit));
-  return true;
+  size_t i = 0;
+  while (kept[i] != 0 && name[i] == kept[i]) ++i;
+  return name[i] == kept[i];
+}
+
+template <typename Unit>
+static bool KeepName(intptr_t answer, FileNameBits form, Unit* kept, TrackFields* fields) {
+  const uint8_t knownBefore = fields->fileNamesKnown;
+  fields->fileNamesAsked |= form;
+  if ((knownBefore & form) != 0 && IsHostAddress(answer) && IsKeptName(answer, kept)) return false;
+  const bool fits = CopyHostText(answer, kept, kFileNameSize);
+  if (fits) fields->fileNamesKnown |= form;
+  else fields->fileNamesKnown &= ~form;
+  return fits || knownBefore != 0;
+}
+
+static bool KeepFileName(intptr_t answer, FileNameBits form, TrackFields* fields) {
+  if (form == kWideFileName) return KeepName(answer, form, fields->wideFileName, fields);
+  return KeepName(answer, form, fields->fileName, fields);
+}
+
+FileNameBits AskFileName(HostQueryFn query, int32_t position, TextEncoding encoding, TrackFields* fields,
+                         bool* changed) {
+  if (encoding == TextEncoding::kUtf8) {
+    const intptr_t answer = query(position, kRequestEntryWideFileName);
+    if (IsHostAddress(answer)) {
+      *changed = KeepFileName(answer, kWideFileName, fields);
+      return kWideFileName;
+    }
+  }
+  *changed = KeepFileName(query(position, kRequestEntryFileName), kAnsiFileName, fields);
+  return kAnsiFileName;
+}
+
+void AskNeededFileNames(HostQueryFn query, int32_t position, uint8_t names, TrackFields* fields) {
+  bool changed = false;
+  if ((names & kNeedsFileName) != 0 && (fields->fileNamesAsked & (kWideFileName | kAnsiFileName)) == 0)
+    AskFileName(query, position, fields->encoding, fields, &changed);
+  if ((names & kNeedsAnsiFileName) != 0 && (fields->fileNamesAsked & kAnsiFileName) == 0)
+    KeepFileName(query(position, kRequestEntryFileName), kAnsiFileName, fields);
 }
 
 // A stream's decoder may go to the network to read tags.
@@ -68,40 +96,32 @@ static void TakeAnsiTag(const char* tag, TextEncoding encoding, char* out) {
 
 // In UTF-8 each tag is asked for as wide text first; one the wide request
 // leaves empty (a host that does not know it, or has no such tag) is asked
-// again in ANSI. The ANSI file name is asked for only when needed.
+// again in ANSI. The ANSI file name is asked for once per entry, and only
+// when needed.
 void RefreshTrackTags(HostQueryFn query, int32_t position, uint8_t tags, TrackFields* fields) {
   fields->tagsKnown |= tags;
   fields->changed = true;
   for (int i = 0; i < kTagCount; ++i)
     if (tags & (1 << i)) fields->tagTexts[i][0] = '\0';
 
-  const bool utf8 = fields->encoding == TextEncoding::kUtf8;
-  uint16_t wideName[kFileNameSize];
-  bool haveWideName = false;
-  if (utf8) {
-    haveWideName = CopyName(query(position, kRequestEntryWideFileName), wideName, kFileNameSize);
-    if (haveWideName && IsStream(wideName)) return;
-  }
-  char name[kFileNameSize];
-  bool askedName = false;
-  bool haveName = false;
+  const bool haveWideName = (fields->fileNamesKnown & kWideFileName) != 0;
+  if (haveWideName && IsStream(fields->wideFileName)) return;
   for (int i = 0; i < kTagCount; ++i) {
     if (!(tags & (1 << i))) continue;
     char* out = fields->tagTexts[i];
     if (haveWideName) {
       uint16_t wideTag[kTagSize];
-      AskWideTag(query, wideName, i, wideTag, kTagSize);
+      AskWideTag(query, fields->wideFileName, i, wideTag, kTagSize);
       Utf16ToUtf8(wideTag, out, kTagSize);
       if (out[0] != '\0') continue;
     }
-    if (!askedName) {
-      askedName = true;
-      haveName = CopyName(query(position, kRequestEntryFileName), name, kFileNameSize);
-      if (haveName && IsStream(name)) return;
-    }
+    if (!(fields->fileNamesAsked & kAnsiFileName))
+      KeepFileName(query(position, kRequestEntryFileName), kAnsiFileName, fields);
+    const bool haveName = (fields->fileNamesKnown & kAnsiFileName) != 0;
+    if (haveName && IsStream(fields->fileName)) return;
     if (!haveName) continue;
     char tag[kTagSize];
-    AskTag(query, name, i, tag, kTagSize);
+    AskTag(query, fields->fileName, i, tag, kTagSize);
     TakeAnsiTag(tag, fields->encoding, out);
   }
 }

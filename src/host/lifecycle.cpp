@@ -1,15 +1,15 @@
-// The entries the host calls, and the running state they own: one
-// sequence stops publishing and one starts it, for start, Save and stop alike.
+// The entries the host calls, and the running state they own. Nothing here
+// waits on the messenger: the hand-over thread says every goodbye, and only
+// stop waits for it, briefly.
 #include "host/lifecycle.h"
 
 #include <string.h>
 
-#include <new>
-
+#include "common/host_text.h"
 #include "host/host_query.h"
 #include "host/plugin_descriptor.h"
+#include "host/status_hotkey.h"
 #include "host/timer_tick.h"
-#include "messenger/messenger_link.h"
 #include "platform/text.h"
 
 RunningState g_running;
@@ -22,8 +22,8 @@ constexpr intptr_t kFirstHostRemovingAtOnce = 0x5050;
 ActiveCall::ActiveCall() { ++g_activeCalls; }
 ActiveCall::~ActiveCall() { --g_activeCalls; }
 
-// A stop that arrives inside another call of ours (a tick's wait for the host
-// or the messenger, the settings dialog's modal loop) may be followed at once
+// A stop that arrives inside another call of ours (a tick's wait for the
+// host's answer, the settings dialog's modal loop) may be followed at once
 // by the host's FreeLibrary, before that call returns into this module. A
 // reference taken now would have to be released from inside the module later,
 // and that FreeLibrary would return into unmapped code if it dropped the last
@@ -44,18 +44,10 @@ static bool GetModulePath(HMODULE module, char* path, DWORD size) {
   return length != 0 && length < size;
 }
 
-// The host's settings folder (request 335), copied at once; empty when the
-// host names none or one that does not fit.
+// The host's settings folder (request 335); empty when the host names none
+// or one that does not fit.
 static void AskSettingsFolder(char* folder, size_t size) {
-  folder[0] = '\0';
-  intptr_t answer = QueryHost(0, kRequestSettingsFolder);
-  if (static_cast<uintptr_t>(answer) < kLowestAddress) return;
-  // Read no further than its zero or what fits (msvcrt on Windows XP has no strnlen).
-  const char* text = reinterpret_cast<const char*>(answer);
-  size_t length = 0;
-  while (length < size && text[length] != '\0') ++length;
-  if (length == size) return;
-  memcpy(folder, text, length + 1);
+  CopyHostText(QueryHost(0, kRequestSettingsFolder), folder, size);
 }
 
 static void FindOwnSettingsFiles(HMODULE module, SettingsLocations* files) {
@@ -79,35 +71,28 @@ static void ConvertTemplateToUtf8() {
   RecomposeNextTick(&g_running.composer);
 }
 
-// No timer, and the link says goodbye (after the tick that is handing it a
-// text, if one is). A stale timer id must not reach KillTimer later: by then
-// it may name a timer of the host's own.
-static void StopPublishing() {
-  if (g_running.timerId != 0) KillTimer(nullptr, g_running.timerId);
-  g_running.timerId = 0;
-  MessengerLink* link = g_running.link;
-  g_running.link = nullptr;
-  RetireLink(link);
-}
+// How long stop waits for the messenger's goodbye: a responsive messenger
+// has it well within that; a busy or hung one gets it from the hand-over
+// thread once it answers.
+constexpr DWORD kGoodbyeWaitMs = 1000;
 
 // With status changing enabled, a timer (its expiries reach OnTimerTick
 // through the host's own message loop; an interval of 0 gets the platform's
-// shortest period) whose first tick offers even an unchanged status to the
-// new link. At start the link exists even when disabled, so that stop can
-// still say goodbye to a messenger; creating it touches neither windows nor
-// COM. Without memory there is simply no link, and ticks publish nothing.
-static void StartPublishing(bool linkWhenDisabled) {
+// shortest period) whose first tick offers even an unchanged status.
+static void StartTimer() {
   const PluginSettings& settings = g_running.settings;
   g_running.statusCleared = false;
-  if (settings.enabled) {
-    ForgetLastTextOffered(&g_running.composer);
-    UINT periodMs = static_cast<UINT>(settings.intervalSeconds) * 1000u;
-    g_running.timerId = SetTimer(nullptr, 0, periodMs, OnTimerTick);
-  }
-  // A tag of our own rather than std::nothrow: that object would bring the
-  // libstdc++ file that defines it, unwind tables and all, into the DLL.
-  const std::nothrow_t noThrow{};
-  if (settings.enabled || linkWhenDisabled) g_running.link = new (noThrow) MessengerLink;
+  if (!settings.enabled) return;
+  ForgetLastTextOffered(&g_running.composer);
+  UINT periodMs = static_cast<UINT>(settings.intervalSeconds) * 1000u;
+  g_running.timerId = SetTimer(nullptr, 0, periodMs, OnTimerTick);
+}
+
+// A stale timer id must not reach KillTimer later: by then it may name a
+// timer of the host's own.
+static void StopTimer() {
+  if (g_running.timerId != 0) KillTimer(nullptr, g_running.timerId);
+  g_running.timerId = 0;
 }
 
 // Save hands over what the dialog read from its controls. They apply at once,
@@ -131,36 +116,62 @@ static void ApplyEditedSettings(PluginSettings* edited, HWND dialog) {
   ConvertTemplateToUtf8();
 
   SaveReport report = SaveSettingsFile(g_running.settingsFiles, g_running.settings);
-  const unsigned change = ++g_running.changes;
-  StopPublishing();
-  // A stop (and perhaps a start) that came during the old link's goodbye has
-  // the last word: nothing may start after it.
-  if (g_running.changes != change) return;
-  StartPublishing(false);
+  StopTimer();
+  // The old link says goodbye; with status changing enabled a new one takes
+  // over, and the next tick offers it the status again.
+  g_running.handOver.PostGoodbye(g_running.settings.enabled != 0);
+  StartTimer();
   if (!report.saved) ShowSaveFailure(dialog, g_running.settingsFiles, report);
+}
+
+// The status on/off key: "Enable status changing" flipped, as a Save with
+// that box flipped would, and the open dialog's box follows.
+static void ToggleStatusChanging() {
+  ActiveCall call;
+  if (!g_running.started) return;
+  PluginSettings edited = g_running.settings;
+  // Without memory for the copy, Save keeps the template in force.
+  edited.statusFormat = nullptr;
+  ReplaceStatusFormat(g_running.settings.statusFormat, &edited);
+  edited.enabled = !edited.enabled;
+  const HWND dialog = g_running.configuring != nullptr ? g_running.configuring->dialog : nullptr;
+  ApplyEditedSettings(&edited, dialog != nullptr ? dialog : g_descriptor.hostWindow);
+  // Saving may have shown a message, a wait in which the dialog may have gone.
+  if (g_running.started && g_running.configuring != nullptr)
+    ShowStatusChangingEnabled(g_running.configuring->dialog, g_running.settings.enabled != 0);
 }
 
 static void StopRunning() {
   g_running.started = false;
-  StopPublishing();
+  StopStatusHotkey();
+  StopTimer();
+  g_running.handOver.Stop(kGoodbyeWaitMs);
   FreeSettings(&g_running.settings);
 }
 
 int PluginStart() {
   ActiveCall call;
   const unsigned change = ++g_running.changes;
+  FindOwnSettingsFiles(g_descriptor.moduleInstance, &g_running.settingsFiles);
+  AskHotkeyService();
+  // The host's answers are waits: a stop or a start that came during one has
+  // done all there was to do.
+  if (g_running.changes != change) return 0;
   // A second start without a stop would leave the first timer ticking (at
   // twice the rate, and on after stop and unload) and the first link without
-  // its goodbye: it restarts instead.
-  if (g_running.started) StopRunning();
-  // The goodbye and the host's answer are waits: a stop or a start that came
-  // during either has done all there was to do.
-  if (g_running.changes == change) FindOwnSettingsFiles(g_descriptor.moduleInstance, &g_running.settingsFiles);
-  if (g_running.changes != change) return 0;
+  // its goodbye: it restarts instead, on the same hand-over thread.
+  StopTimer();
   LoadSettingsFile(g_running.settingsFiles, &g_running.settings);
   ConvertTemplateToUtf8();
+  // The link exists even when status changing is disabled, so that stop can
+  // still say goodbye to a messenger; it touches neither windows nor COM
+  // before it is used. Without a thread nothing is ever handed over.
+  if (g_running.started) g_running.handOver.PostGoodbye(true);
+  else g_running.handOver.Start();
   g_running.started = true;
-  StartPublishing(true);
+  g_running.entryTimed = false;
+  StartTimer();
+  StartStatusHotkey(ToggleStatusChanging);
   return 0;
 }
 
@@ -171,14 +182,17 @@ void PluginConfigure() {
     if (g_running.configuring->dialog != nullptr) SetForegroundWindow(g_running.configuring->dialog);
     return;
   }
-  ConfigDialogSession session = {&g_running.settings, ApplyEditedSettings, nullptr};
+  ConfigDialogSession session;
+  session.shown = &g_running.settings;
+  session.save = ApplyEditedSettings;
+  session.dialog = nullptr;
   g_running.configuring = &session;
   RunConfigDialog(g_descriptor.moduleInstance, g_descriptor.hostWindow, &session);
   g_running.configuring = nullptr;
 }
 
-void PluginStop() {
-  ActiveCall call;
+// What the stop entry does; a second time it finds nothing to do.
+static void StopEntry() {
   ++g_running.changes;
   if (g_activeCalls > 1) PinModule();
   // The host's closing messages reach its window through the dialog's modal
@@ -189,14 +203,21 @@ void PluginStop() {
   StopRunning();
 }
 
+void PluginStop() {
+  ActiveCall call;
+  StopEntry();
+}
+
 // The host removes the plug-in, started or not. Nothing of the plug-in's
 // stays in the host once stop has run: it subclasses none of the host's
-// windows, and stop ends its timer, link and dialog. So it may be unloaded
-// and deleted at once, which hosts from 5.5 on do on the answer 1; older ones
-// know only 0, removal at the next start of the player.
+// windows, and stop ends its timer, its hotkey window, its link and dialog.
+// So it may be unloaded and deleted at once, which hosts from 5.5 on do on
+// the answer 1, with or without calling stop first: the plug-in stops before
+// it answers 1. Older hosts know only 0, removal at the next start of the
+// player, and the plug-in runs on until then.
 int PluginUninstall(HWND preferencesPage) {
   // The question is a wait: a stop and unload inside it find this call in
-  // progress and keep the module mapped (see PluginStop).
+  // progress and keep the module mapped (see StopEntry).
   ActiveCall call;
   int answer = QueryHost(0, kRequestHostVersion) >= kFirstHostRemovingAtOnce ? 1 : 0;
   int choice = MessageBoxA(preferencesPage, "Delete Tavrin's settings too?", "Tavrin",
@@ -211,5 +232,6 @@ int PluginUninstall(HWND preferencesPage) {
     FindOwnSettingsFiles(self, &files);
     DeleteSettingsFiles(preferencesPage, files);
   }
+  if (answer == 1) StopEntry();
   return answer;
 }

@@ -1,22 +1,21 @@
 // The entries the host calls, and the one owner of the plug-in's
-// running state: the settings, the composer's state, the tick timer, the one
-// messenger link and the open settings dialog.
+// running state: the settings, the composer's state, the tick timer, the
+// thread that talks to the messenger and the open settings dialog.
 #pragma once
 
 #include <windows.h>
 
 #include "composer/status_composer.h"
+#include "messenger/hand_over_thread.h"
 #include "settings/config_dialog.h"
 #include "settings/plugin_settings.h"
 #include "settings/settings_file.h"
 
-class MessengerLink;
-
 struct RunningState {
   bool started;                      // between the start entry and the stop entry
-  // Counts starts, Saves and stops. An entry that waits (for the host's
-  // answer, for the messenger's goodbye) compares it afterwards: a change
-  // means another entry ran inside the wait and owns the state now.
+  // Counts starts and stops. Start waits for the host's answer and compares
+  // it afterwards: a change means another entry ran inside the wait and owns
+  // the state now.
   unsigned changes;
   PluginSettings settings;
   SettingsLocations settingsFiles;   // found at start
@@ -25,9 +24,15 @@ struct RunningState {
   char utf8Format[kExpansionHalfSize];
   uint8_t tagTokens;                 // the tags either form of the template names (TagBits)
   StatusComposer composer;           // track fields and the last text offered
-  bool statusCleared;                // the closing command went out for this pause or stop
+  bool statusCleared;                // the closing command went out, and no status since
+  // The current entry as the ticks time it, for "show a new song after N
+  // seconds": which entry (the fields' count), since when (the ticks' own
+  // clock), and whether it is timed yet (start times the first one anew).
+  uint32_t timedEntry;
+  DWORD timedEntrySinceMs;
+  bool entryTimed;
   UINT_PTR timerId;                  // the tick timer, or 0
-  MessengerLink* link;               // the one link, or null
+  HandOverThread handOver;           // from start to stop
   ConfigDialogSession* configuring;  // while the settings dialog is open, its session
 };
 extern RunningState g_running;

@@ -141,8 +141,8 @@ CommandOutcome MessengerLink::Deliver(UINT message, WPARAM wParam, LPARAM lParam
   if (result != nullptr) *result = 0;
   if (!IsReady()) return CommandOutcome::kNotSent;
   // As synchronous as SendMessage for a responsive messenger, but bounded: a
-  // hung one costs the UI thread at most the timeout, and nothing once it is
-  // known to be hung.
+  // hung one costs the hand-over thread at most the timeout, and nothing once
+  // it is known to be hung.
   DWORD_PTR answer = 0;
   if (SendMessageTimeoutA(mainWindow, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, commandTimeoutMs,
                           &answer) == 0) {

@@ -12,7 +12,7 @@
 constexpr WPARAM kClosingCommand = 376;
 constexpr WPARAM kApplyCustomStatusCommand = 391;  // 392 for a beta build
 // How long one command may wait for the messenger's window; a hung messenger
-// must not freeze the player's UI thread for longer.
+// must not keep the hand-over thread from the next status for longer.
 constexpr UINT kCommandTimeoutMs = 10000;
 
 // What became of a command for the messenger's window.

@@ -10,6 +10,8 @@ namespace {
 const char kProfilesKey[] = "Software\\Yahoo\\Pager\\profiles\\";
 const char kCustomMessagesKey[] = "\\Custom Msgs";
 constexpr size_t kKeyPathSize = 256;
+// Deleted after each hand-over, in this order; "4_DND" stays.
+const char* const kTemporaryValues[] = {"1_bin", "1", "4", "4_bin"};
 
 // The profile's custom-message key path. Returns false when it does not fit.
 bool BuildKeyPath(const char* profile, char* path, size_t pathSize) {
@@ -60,7 +62,6 @@ HandOver MessengerLink::ApplyCustomStatus(const char* record, size_t recordLengt
   if (Deliver(WM_COMMAND, kApplyCustomStatusCommand + betaClient, 0, nullptr) == CommandOutcome::kUnconfirmed)
     return HandOver::kUnconfirmed;
 
-  const char* const temporaries[] = {"1_bin", "1", "4", "4_bin"};
-  for (const char* value : temporaries) RegDeleteValueA(key.Get(), value);
+  for (const char* value : kTemporaryValues) RegDeleteValueA(key.Get(), value);
   return HandOver::kDone;
 }

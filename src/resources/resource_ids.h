@@ -15,6 +15,10 @@
 #define IDC_UTF8 1010
 #define IDC_INTERVAL 1009
 #define IDC_WHEN_NOT_PLAYING 1016
+#define IDC_HIDE_STREAMS 1017
+#define IDC_HIDE_VIDEOS 1018
+#define IDC_NEW_SONG_DELAY 1019
+#define IDC_HIDDEN_PATH_WORDS 1020
 
 // Labels, lines and frames that nothing refers to.
 #ifndef IDC_STATIC

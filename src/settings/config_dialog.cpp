@@ -20,17 +20,22 @@ static const char* const kWhenNotPlayingNames[] = {"Keep status", "Mark status",
 
 constexpr WPARAM kStatusFormatLimit = 255;
 constexpr WPARAM kIntervalDigitsLimit = 2;
+constexpr WPARAM kDelayDigitsLimit = 2;
+constexpr WPARAM kHiddenPathWordsLimit = kHiddenPathWordsSize - 1;
+// The limit counts characters, which take up to two bytes each in a
+// double-byte code page; what is read is then cut to the record's bytes.
+constexpr int kHiddenPathWordsReadSize = 2 * kHiddenPathWordsLimit + 1;
 
 static ConfigDialogSession* SessionOf(HWND dialog) {
   return reinterpret_cast<ConfigDialogSession*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
 static BYTE CheckedFlag(HWND dialog, int control) {
-  return IsDlgButtonChecked(dialog, control) == BST_CHECKED ? 1 : 0;
+  return SendDlgItemMessageA(dialog, control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
 }
 
 static void CheckFlag(HWND dialog, int control, BYTE flag) {
-  CheckDlgButton(dialog, control, flag ? BST_CHECKED : BST_UNCHECKED);
+  SendDlgItemMessageA(dialog, control, BM_SETCHECK, flag ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 // Fills a drop-down list with names and selects one.
@@ -63,6 +68,12 @@ static void OnOpening(HWND dialog, ConfigDialogSession* session) {
   SetWindowTextA(dialog, kDialogCaption);
   SetDlgItemTextA(dialog, IDC_LEGEND, kPlaceholderLegend);
   FillList(dialog, IDC_WHEN_NOT_PLAYING, kWhenNotPlayingNames, settings.whenNotPlaying);
+  CheckFlag(dialog, IDC_HIDE_STREAMS, settings.hideFlags & kHideStreams);
+  CheckFlag(dialog, IDC_HIDE_VIDEOS, settings.hideFlags & kHideVideos);
+  SendDlgItemMessageA(dialog, IDC_NEW_SONG_DELAY, EM_LIMITTEXT, kDelayDigitsLimit, 0);
+  SetDlgItemInt(dialog, IDC_NEW_SONG_DELAY, settings.newSongDelaySeconds, FALSE);
+  SendDlgItemMessageA(dialog, IDC_HIDDEN_PATH_WORDS, EM_LIMITTEXT, kHiddenPathWordsLimit, 0);
+  SetDlgItemTextA(dialog, IDC_HIDDEN_PATH_WORDS, settings.hiddenPathWords);
 }
 
 // The template's text as a new heap text, or null when it cannot be allocated.
@@ -86,6 +97,14 @@ static PluginSettings ReadControls(HWND dialog) {
   settings.enabled = CheckedFlag(dialog, IDC_ENABLED);
   settings.utf8Text = CheckedFlag(dialog, IDC_UTF8);
   settings.whenNotPlaying = SelectedIndex(dialog, IDC_WHEN_NOT_PLAYING);
+  settings.hideFlags = static_cast<BYTE>((CheckedFlag(dialog, IDC_HIDE_STREAMS) ? kHideStreams : 0) |
+                                         (CheckedFlag(dialog, IDC_HIDE_VIDEOS) ? kHideVideos : 0));
+  // Empty or non-numeric gives 0; a text set past the edit's limit is held to 99.
+  UINT delay = GetDlgItemInt(dialog, IDC_NEW_SONG_DELAY, nullptr, FALSE);
+  settings.newSongDelaySeconds = static_cast<BYTE>(delay > kMaxNewSongDelaySeconds ? kMaxNewSongDelaySeconds : delay);
+  char words[kHiddenPathWordsReadSize] = "";
+  GetWindowTextA(GetDlgItem(dialog, IDC_HIDDEN_PATH_WORDS), words, kHiddenPathWordsReadSize);
+  ReplaceHiddenPathWords(words, &settings);
   return settings;
 }
 
@@ -128,6 +147,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     default: break;
   }
   return 0;
+}
+
+void ShowStatusChangingEnabled(HWND dialog, bool enabled) {
+  if (dialog != nullptr) CheckFlag(dialog, IDC_ENABLED, enabled ? 1 : 0);
 }
 
 void RunConfigDialog(HINSTANCE module, HWND owner, ConfigDialogSession* session) {

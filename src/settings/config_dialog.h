@@ -24,3 +24,7 @@ struct ConfigDialogSession {
 void RunConfigDialog(HINSTANCE module, HWND owner, ConfigDialogSession* session);
 
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows a change of "Enable status changing" made while the dialog is open
+// (by the hotkey), so a Save keeps it. A null dialog is none open.
+void ShowStatusChangingEnabled(HWND dialog, bool enabled);

@@ -8,18 +8,17 @@
 
 const char kDefaultStatusFormat[] = "$A - $T ($D) $P";
 
-// The one place the defaults are written; the template default is above.
-static const PluginSettings kDefaults = {
-    nullptr,         // statusFormat: kDefaultStatusFormat
-    1,               // enabled
-    kStatusIconNone, // statusIcon
-    1,               // headphonesIcon
-    1,               // intervalSeconds
-    0,               // utf8Text
-    kKeepStatus,     // whenNotPlaying
-};
+constexpr uint8_t kDefaultIntervalSeconds = 1;
 
 constexpr unsigned char kEndOfText = 0x03;
+
+// Where the first byte of that value is among size bytes, or size when none
+// is. (The DLL imports no memchr for the three uses.)
+static size_t FindByte(const unsigned char* bytes, size_t size, unsigned char value) {
+  size_t at = 0;
+  while (at < size && bytes[at] != value) ++at;
+  return at;
+}
 constexpr size_t kSettingBytes = 5;  // enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text
 
 static char* CopyBytes(const char* bytes, size_t length) {
@@ -39,11 +38,18 @@ static bool StoreStatusFormat(char* text, PluginSettings* settings) {
   return true;
 }
 
+// The one place the defaults are written. Every field not named is 0: no
+// status icon, no UTF-8, the status kept when not playing, nothing hidden, a
+// new song shown at once. (A record of the defaults would carry its empty
+// word list in the DLL's file.)
 void ResetSettings(PluginSettings* settings) {
   char* format = settings->statusFormat;
-  *settings = kDefaults;
+  memset(settings, 0, sizeof *settings);
   settings->statusFormat = format;
   StoreStatusFormat(CopyBytes(kDefaultStatusFormat, strlen(kDefaultStatusFormat)), settings);
+  settings->enabled = 1;
+  settings->headphonesIcon = 1;
+  settings->intervalSeconds = kDefaultIntervalSeconds;
 }
 
 bool ReplaceStatusFormat(const char* text, PluginSettings* settings) {
@@ -56,6 +62,18 @@ void FreeSettings(PluginSettings* settings) {
   settings->statusFormat = nullptr;
 }
 
+// A longer list (only a file we did not write holds one) loses its end: the
+// last word kept may be cut short, never split inside a character.
+void ReplaceHiddenPathWords(const char* words, PluginSettings* settings) {
+  size_t length = words != nullptr ? FitText(words, kHiddenPathWordsSize - 1) : 0;
+  if (length > 0) memmove(settings->hiddenPathWords, words, length);
+  settings->hiddenPathWords[length] = '\0';
+}
+
+static bool HasPrivacyDefaults(const PluginSettings& settings) {
+  return settings.hideFlags == 0 && settings.newSongDelaySeconds == 0 && settings.hiddenPathWords[0] == '\0';
+}
+
 // Only a file this system did not write can hold other values. Flags become
 // 0 or 1, an unknown icon becomes none, and an interval the dialog cannot
 // enter becomes the default (a byte of 200 must never turn into a negative
@@ -65,20 +83,33 @@ static void ClampSettingBytes(PluginSettings* settings) {
   settings->headphonesIcon = settings->headphonesIcon != 0;
   settings->utf8Text = settings->utf8Text != 0;
   if (settings->statusIcon > kStatusIconIdle) settings->statusIcon = kStatusIconNone;
-  if (settings->intervalSeconds > kMaxIntervalSeconds) settings->intervalSeconds = kDefaults.intervalSeconds;
+  if (settings->intervalSeconds > kMaxIntervalSeconds) settings->intervalSeconds = kDefaultIntervalSeconds;
   if (settings->whenNotPlaying > kClearStatus) settings->whenNotPlaying = kKeepStatus;
+  // A flag this version does not know may mean anything: none is trusted.
+  if ((settings->hideFlags & ~kKnownHideFlags) != 0) settings->hideFlags = 0;
+  if (settings->newSongDelaySeconds > kMaxNewSongDelaySeconds) settings->newSongDelaySeconds = 0;
 }
 
-// Template bytes up to the first 0x03, then the five setting bytes, the 0x00
-// and whenNotPlaying. Without a 0x03 in the bytes read, nothing in them can be
-// trusted: all defaults. A setting byte past the end keeps its default.
+// The privacy settings from the bytes after whenNotPlaying: the flags, the
+// delay, and the words up to their 0x00. Words without it are damaged
+// (the file was cut short): none, rather than a list that lost its end.
+static void ParsePrivacyBytes(const unsigned char* bytes, size_t size, PluginSettings* settings) {
+  if (size >= 1) settings->hideFlags = bytes[0];
+  if (size >= 2) settings->newSongDelaySeconds = bytes[1];
+  if (size <= 2 || FindByte(bytes + 2, size - 2, 0x00) == size - 2) return;
+  ReplaceHiddenPathWords(reinterpret_cast<const char*>(bytes + 2), settings);
+}
+
+// Template bytes up to the first 0x03, then the five setting bytes, the 0x00,
+// whenNotPlaying and the privacy settings. Without a 0x03 in the bytes read,
+// nothing in them can be trusted: all defaults. A setting byte past the end
+// keeps its default.
 void ParseSettingsBytes(const unsigned char* bytes, size_t size, PluginSettings* settings) {
   ResetSettings(settings);
   if (bytes == nullptr) return;
   if (size > kSettingsReadSize) size = kSettingsReadSize;
-  const void* end = memchr(bytes, kEndOfText, size);
-  if (end == nullptr) return;
-  size_t textLength = static_cast<size_t>(static_cast<const unsigned char*>(end) - bytes);
+  const size_t textLength = FindByte(bytes, size, kEndOfText);
+  if (textLength == size) return;
   StoreStatusFormat(CopyBytes(reinterpret_cast<const char*>(bytes), textLength), settings);
 
   uint8_t* fields[kSettingBytes] = {&settings->enabled, &settings->statusIcon, &settings->headphonesIcon,
@@ -91,7 +122,11 @@ void ParseSettingsBytes(const unsigned char* bytes, size_t size, PluginSettings*
   // Only after the record's closing 0x00: where a template held a 0x03 of its
   // own, the bytes read as settings are the template's, and they end in none.
   size_t closingZeroAt = textLength + 1 + kSettingBytes;
-  if (closingZeroAt + 1 < size && bytes[closingZeroAt] == 0x00) settings->whenNotPlaying = bytes[closingZeroAt + 1];
+  if (closingZeroAt + 1 < size && bytes[closingZeroAt] == 0x00) {
+    settings->whenNotPlaying = bytes[closingZeroAt + 1];
+    size_t privacyAt = closingZeroAt + 2;
+    ParsePrivacyBytes(bytes + privacyAt, size - privacyAt, settings);
+  }
   ClampSettingBytes(settings);
 }
 
@@ -109,8 +144,16 @@ bool WriteSettings(const PluginSettings& settings, FILE* file) {
                                 settings.intervalSeconds, settings.utf8Text, 0x00};
   if (fwrite(format, 1, length, file) != length) return false;
   if (fwrite(tail, 1, sizeof tail, file) != sizeof tail) return false;
-  if (settings.whenNotPlaying == kKeepStatus) return true;
-  return fwrite(&settings.whenNotPlaying, 1, 1, file) == 1;
+  const bool privacyDefaults = HasPrivacyDefaults(settings);
+  if (settings.whenNotPlaying == kKeepStatus && privacyDefaults) return true;
+  const unsigned char more[] = {settings.whenNotPlaying, settings.hideFlags, settings.newSongDelaySeconds};
+  const size_t moreSize = privacyDefaults ? 1 : sizeof more;
+  if (fwrite(more, 1, moreSize, file) != moreSize) return false;
+  if (privacyDefaults) return true;
+  // The words never run past their array, even in a record that lost its zero.
+  const size_t wordsLength =
+      FindByte(reinterpret_cast<const unsigned char*>(settings.hiddenPathWords), kHiddenPathWordsSize - 1, 0x00);
+  return fwrite(settings.hiddenPathWords, 1, wordsLength, file) == wordsLength && fwrite("", 1, 1, file) == 1;
 }
 
 // Where the file name starts in a path: after its last separator.

@@ -1,8 +1,10 @@
 // The one settings record and its file bytes. The file is binary despite its
 // "ini" extension: the template, 0x03, five setting bytes, 0x00, and then
-// whenNotPlaying as one more byte only when it is not kKeepStatus (so a file
-// with the defaults is byte for byte what earlier versions wrote, and they
-// ignore the extra byte).
+// whenNotPlaying as one more byte only when it is not kKeepStatus, followed
+// by the privacy settings (hideFlags, newSongDelaySeconds, hiddenPathWords
+// and its 0x00) only when one of them is not its default. So a file with the
+// defaults is byte for byte what earlier versions wrote, and they ignore the
+// extra bytes.
 #pragma once
 
 #include <stddef.h>
@@ -16,6 +18,16 @@ enum WhenNotPlaying : uint8_t {
   kMarkStatus = 1,   // " (paused)" or " (stopped)" is appended
   kClearStatus = 2,  // the messenger gets the closing command once; nothing is published until playback resumes
 };
+// What is never published, as bits of hideFlags.
+enum HideFlags : uint8_t {
+  kHideStreams = 1,  // a file name with "://" (not an audio CD's "cda://")
+  kHideVideos = 2,   // while the host says it plays video
+};
+constexpr uint8_t kKnownHideFlags = kHideStreams | kHideVideos;
+constexpr uint8_t kMaxNewSongDelaySeconds = 99;
+// ANSI words separated by ";", at most 255 bytes and the zero: a fixed array,
+// so the record stays a plain value to copy.
+constexpr size_t kHiddenPathWordsSize = 256;
 
 struct PluginSettings {
   char* statusFormat;  // heap text owned by the record (malloc/free); never null once loaded,
@@ -25,14 +37,17 @@ struct PluginSettings {
   uint8_t headphonesIcon;
   uint8_t intervalSeconds;
   uint8_t utf8Text;
-  uint8_t whenNotPlaying;  // WhenNotPlaying; in the file only when not kKeepStatus
+  uint8_t whenNotPlaying;  // WhenNotPlaying; in the file only when not kKeepStatus or before the three below
+  uint8_t hideFlags;            // HideFlags
+  uint8_t newSongDelaySeconds;  // a new entry is published once it has been current this long; 0 to 99
+  char hiddenPathWords[kHiddenPathWordsSize];  // always zero-terminated
 };
 
 extern const char kDefaultStatusFormat[];  // "$A - $T ($D) $P"
 constexpr uint8_t kMaxIntervalSeconds = 99;
 // Loading reads at most this many bytes: room for the longest template the
 // dialog takes (255 characters, up to 510 bytes in a double-byte code page)
-// and every setting byte after it.
+// and every setting byte after it, the longest word list and its zero included.
 constexpr size_t kSettingsReadSize = 1024;
 constexpr size_t kSettingsPathSize = 260;
 
@@ -42,6 +57,9 @@ void ResetSettings(PluginSettings* settings);
 // as before) when the copy cannot be allocated.
 bool ReplaceStatusFormat(const char* text, PluginSettings* settings);
 void FreeSettings(PluginSettings* settings);
+// Sets hiddenPathWords to as much of words as fits (255 bytes), cut between
+// two characters of the ANSI code page. Null gives no words.
+void ReplaceHiddenPathWords(const char* words, PluginSettings* settings);
 
 // Fills settings from a file's first bytes, with defaults where the bytes do
 // not say otherwise.

@@ -41,32 +41,6 @@ static bool TemporaryPathFor(const char* path, char* temporary) {
   return true;
 }
 
-// Writes the whole file under a temporary name in the same folder, on the
-// disk, and only then puts it in place of the file at path in one step: a
-// full disk, a quota or a file held open leaves the previous settings byte for
-// byte, and no temporary file behind. On failure, *error says why.
-static bool ReplaceFileAt(const char* path, const PluginSettings& settings, DWORD* error) {
-  char temporary[kSettingsPathSize];
-  if (path[0] == '\0' || !TemporaryPathFor(path, temporary)) {
-    *error = ERROR_PATH_NOT_FOUND;
-    return false;
-  }
-  SetLastError(0);
-  FILE* file = fopen(temporary, "wb");
-  if (file != nullptr) {
-    // A full disk may only show when the buffered bytes are flushed.
-    bool written = WriteSettings(settings, file) && fflush(file) == 0 && _commit(_fileno(file)) == 0;
-    if (fclose(file) == 0 && written &&
-        MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return true;
-    }
-  }
-  *error = GetLastError();
-  if (*error == 0) *error = file != nullptr ? ERROR_WRITE_FAULT : ERROR_ACCESS_DENIED;
-  if (file != nullptr) DeleteFileA(temporary);
-  return false;
-}
-
 enum class FileIdentity { kKnown, kMissing, kUnknown };
 
 // What makes two paths one file however they are spelled (case, "..", a
@@ -82,6 +56,66 @@ static FileIdentity IdentifyFile(const char* path, BY_HANDLE_FILE_INFORMATION* i
   BOOL known = GetFileInformationByHandle(file, info);
   CloseHandle(file);
   return known ? FileIdentity::kKnown : FileIdentity::kUnknown;
+}
+
+// The system's reason for the step that just failed, or fallback when it
+// gave none.
+static DWORD LastErrorOr(DWORD fallback) {
+  const DWORD error = GetLastError();
+  return error != 0 ? error : fallback;
+}
+
+static DWORD MoveInPlace(const char* temporary, const char* path) {
+  return MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
+}
+
+// Puts the written temporary file in place of the file at path, keeping what
+// the user set on the old one: ReplaceFileA keeps its permissions and streams
+// on Windows, and its attributes are given back here as well (Wine's drops
+// hidden and system). A read-only file is refused as a move over it is; where
+// no file can be told (a folder of its name, say), the move says why. Returns
+// 0 or why not; *temporaryKept when the new settings are left only under the
+// temporary name.
+static DWORD PutInPlace(const char* temporary, const char* path, bool* temporaryKept) {
+  BY_HANDLE_FILE_INFORMATION old;
+  if (IdentifyFile(path, &old) != FileIdentity::kKnown) return MoveInPlace(temporary, path);
+  if (old.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+  if (!ReplaceFileA(path, temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    // Without a backup name these two leave no file at path and the new one
+    // under its temporary name; any other failure leaves both as they were.
+    const DWORD error = GetLastError();
+    if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) return error;
+    const DWORD moveError = MoveInPlace(temporary, path);
+    *temporaryKept = moveError != 0;
+    if (moveError != 0) return moveError;
+  }
+  SetFileAttributesA(path, old.dwFileAttributes);
+  return 0;
+}
+
+// Writes the whole file under a temporary name in the same folder, on the
+// disk, and only then puts it in place of the file at path: a full disk, a
+// quota or a file held open leaves the previous settings byte for byte, and
+// no temporary file behind unless it alone holds the new settings. On
+// failure, *error says why.
+static bool ReplaceFileAt(const char* path, const PluginSettings& settings, DWORD* error) {
+  char temporary[kSettingsPathSize];
+  if (path[0] == '\0' || !TemporaryPathFor(path, temporary)) {
+    *error = ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  FILE* file = fopen(temporary, "wb");
+  if (file == nullptr) {
+    *error = LastErrorOr(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  // A full disk may only show when the buffered bytes are flushed.
+  const bool written = WriteSettings(settings, file) && fflush(file) == 0 && _commit(_fileno(file)) == 0;
+  bool temporaryKept = false;
+  *error = fclose(file) == 0 && written ? PutInPlace(temporary, path, &temporaryKept) : LastErrorOr(ERROR_WRITE_FAULT);
+  if (*error == 0) return true;
+  if (!temporaryKept) DeleteFileA(temporary);
+  return false;
 }
 
 // After a Save beside the plug-in, the per-user file (which loading reads
@@ -178,15 +212,25 @@ static DWORD DeleteFileAt(const char* path) {
 void DeleteSettingsFiles(HWND owner, const SettingsLocations& locations) {
   // Both paths often name one file (when the host keeps its settings in its
   // own folder, the one that holds Plugins): deleting it twice is harmless,
-  // and one spelling is tried once, so that a failure is told once.
-  DWORD besideError = DeleteFileAt(locations.besidePlugin);
-  DWORD perUserError = strcmp(locations.perUser, locations.besidePlugin) != 0 ? DeleteFileAt(locations.perUser) : 0;
-  if (besideError == 0 && perUserError == 0) return;
+  // and one spelling is tried once, so that a failure is told once. The
+  // temporary file of a Save cut short goes with each.
+  const char* paths[2] = {locations.besidePlugin,
+                          strcmp(locations.perUser, locations.besidePlugin) != 0 ? locations.perUser : ""};
   char text[1024];
   BoundedWriter message(text, sizeof text);
   message.AppendText("The settings could not be deleted.\n\n");
-  if (besideError != 0) AppendFailure(locations.besidePlugin, besideError, &message);
-  if (perUserError != 0) AppendFailure(locations.perUser, perUserError, &message);
+  bool failed = false;
+  for (const char* path : paths) {
+    char temporary[kSettingsPathSize];
+    const char* files[2] = {path, TemporaryPathFor(path, temporary) ? temporary : ""};
+    for (const char* file : files) {
+      const DWORD error = DeleteFileAt(file);
+      if (error == 0) continue;
+      AppendFailure(file, error, &message);
+      failed = true;
+    }
+  }
+  if (!failed) return;
   message.CutAtCharBoundary(FitText);
   MessageBoxA(owner, text, "Tavrin", MB_OK | MB_ICONWARNING);
 }

@@ -37,9 +37,9 @@ struct SaveReport {
 // replaced whole or not at all.
 SaveReport SaveSettingsFile(const SettingsLocations& locations, const PluginSettings& settings);
 
-// Deletes both settings files; one that is not there is no failure. On a
-// failure, tells the user in a message box owned by owner which file stays
-// and why.
+// Deletes both settings files and the temporary file beside each; one that
+// is not there is no failure. On a failure, tells the user in a message box
+// owned by owner which file stays and why.
 void DeleteSettingsFiles(HWND owner, const SettingsLocations& locations);
 
 // Tells the user, in a message box owned by owner, that the settings could

@@ -1,13 +1,15 @@
 // standin_player: plays the host for a general-purpose plug-in. Loads the
 // plug-in, plays a scripted playlist on a fast clock while the plug-in ticks,
 // optionally opens its settings dialog (for a screenshot), stops it, and
-// prints a timeline. Options: README.md.
+// prints a timeline; with --heartbeat, also the longest its UI thread stood
+// still. Options: README.md.
 #include "standin_player.h"
 
 #include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -21,7 +23,7 @@ using standin::StandInPlayer;
 const char kUsage[] =
     "usage: standin_player [--plugin=PATH] [--script=FILE] [--speed=X] [--configure-at=MS]\n"
     "         [--screenshot-dir=DIR] [--dialog-seconds=N] [--messenger-log=FILE] [--print-queries]\n"
-    "         [--max-seconds=N] [--settings-dir=PATH]\n";
+    "         [--max-seconds=N] [--settings-dir=PATH] [--heartbeat] [--max-stall-seconds=N]\n";
 
 struct Options {
   std::wstring plugin;
@@ -34,6 +36,8 @@ struct Options {
   bool printQueries = false;
   double maxSeconds = 120;
   std::wstring settingsDir;  // empty: request 335 is answered 0
+  bool heartbeat = false;
+  double maxStallSeconds = 20;
 };
 
 std::string Narrow(const std::wstring& text) {
@@ -73,27 +77,36 @@ bool ParseOptions(Options* options) {
     else if (name == L"--print-queries") options->printQueries = true;
     else if (name == L"--max-seconds") options->maxSeconds = _wtof(value.c_str());
     else if (name == L"--settings-dir") options->settingsDir = value;
+    else if (name == L"--heartbeat") options->heartbeat = true;
+    else if (name == L"--max-stall-seconds") options->maxStallSeconds = _wtof(value.c_str());
     else good = false;
   }
   LocalFree(arguments);
   if (options->plugin.empty()) options->plugin = standin::ProgramDirectory() + L"gen_Tavrin.dll";
-  return good && options->speed > 0;
+  return good && options->speed > 0 && options->maxStallSeconds > 0;
 }
 
 // The timeline: seconds since the start, who, what.
 StandInPlayer* g_player = nullptr;
 
+std::string TimelineLine(const char* who, const std::string& what) {
+  char when[48];
+  snprintf(when, sizeof when, "%7.2fs  %-9s  ", static_cast<double>(g_player->RealUs()) / 1e6, who);
+  return when + what + "\n";
+}
+
 void Say(const char* who, const std::string& what) {
-  const double seconds = static_cast<double>(g_player->RealUs()) / 1e6;
-  printf("%7.2fs  %-9s  %s\n", seconds, who, what.c_str());
+  fputs(TimelineLine(who, what).c_str(), stdout);
   fflush(stdout);
 }
 
-std::string Describe(const ScriptEvent& event, const PlaybackState& after, size_t entries) {
+std::string Describe(const ScriptEvent& event, const PlaybackState& after, const StandInPlayer& player) {
+  const size_t entries = player.Script().playlist.size();
   switch (event.kind) {
     case EventKind::Play:
       return "plays " + std::to_string(event.entry + 1) + "/" + std::to_string(entries) + " \"" + after.title +
-             "\" from " + standin::FormatPosition(event.positionMs);
+             "\" from " + standin::FormatPosition(event.positionMs) +
+             (player.Script().playlist[event.entry].video ? " (a video)" : "");
     case EventKind::Seek:
       return "seeks to " + standin::FormatPosition(event.positionMs);
     case EventKind::Pause:
@@ -106,6 +119,11 @@ std::string Describe(const ScriptEvent& event, const PlaybackState& after, size_
       return "stream title \"" + event.title + "\"";
     case EventKind::TitleClear:
       return "stream title back to \"" + after.title + "\"";
+    case EventKind::Press: {
+      const standin::HotkeyAction* action = player.FindHotkeyAction(event.hotkey);
+      if (action == nullptr) return "presses a key bound to \"" + event.hotkey + "\", which nothing registered";
+      return std::string("presses the key bound to ") + (action->name != nullptr ? action->name : event.hotkey.c_str());
+    }
     case EventKind::End:
       return "stops playing";
   }
@@ -249,6 +267,54 @@ void OpenSettingsDialog(StandInPlayer* player, const Options& options) {
   Say("player", "settings dialog closed");
 }
 
+// Ends the program when the player's thread has not beaten for too long: a
+// plug-in that hangs the thread for good must not hang whoever waits for us.
+// Stopped (its thread gone) before the player it watches is destroyed.
+class StallWatchdog {
+ public:
+  StallWatchdog() = default;
+  ~StallWatchdog() {
+    if (thread == nullptr) return;
+    SetEvent(stop);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(stop);
+  }
+  void Start(const StandInPlayer* watched, double maxStallSeconds) {
+    player = watched;
+    maxStallUs = static_cast<int64_t>(maxStallSeconds * 1e6);
+    stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (stop != nullptr) thread = CreateThread(nullptr, 0, &StallWatchdog::Watch, this, 0, nullptr);
+  }
+
+ private:
+  StallWatchdog(const StallWatchdog&) = delete;
+  StallWatchdog& operator=(const StallWatchdog&) = delete;
+
+  static DWORD WINAPI Watch(void* parameter) {
+    const StallWatchdog* self = static_cast<const StallWatchdog*>(parameter);
+    while (WaitForSingleObject(self->stop, 100) == WAIT_TIMEOUT) {
+      const int64_t stalledUs = self->player->RealUs() - self->player->LastHeartbeatUs();
+      if (stalledUs < self->maxStallUs) continue;
+      const int64_t longestUs = std::max(stalledUs, self->player->LongestHeartbeatGapUs());
+      // Written past the C runtime's stream lock, which the stalled thread
+      // might hold; then the process ends without any DLL's detach code.
+      const std::string line = TimelineLine("player", "longest gap between heartbeats: at least " +
+                                                          std::to_string(longestUs / 1000) +
+                                                          " ms (the player's thread is still stalled)");
+      DWORD written = 0;
+      WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+      TerminateProcess(GetCurrentProcess(), 3);
+    }
+    return 0;
+  }
+
+  const StandInPlayer* player = nullptr;
+  int64_t maxStallUs = 0;
+  HANDLE stop = nullptr;  // set when the run is over
+  HANDLE thread = nullptr;
+};
+
 bool ReadScript(const Options& options, standin::PlayerScript* script) {
   std::string text = standin::BuiltInScriptText();
   if (!options.script.empty()) {
@@ -283,8 +349,18 @@ int main() {
   StandInPlayer player;
   g_player = &player;
   std::string error;
-  if (!apartment.Ok() || !player.Create(script, &error) || !player.LoadPlugin(options.plugin, &error)) {
+  if (!apartment.Ok() || !player.Create(script, &error)) {
     fprintf(stderr, "standin_player: %s\n", apartment.Ok() ? error.c_str() : "COM did not initialise");
+    return 1;
+  }
+  // From before the plug-in loads: any of its entries may stall the thread.
+  StallWatchdog watchdog;
+  if (options.heartbeat) {
+    player.StartHeartbeat();
+    watchdog.Start(&player, options.maxStallSeconds);
+  }
+  if (!player.LoadPlugin(options.plugin, &error)) {
+    fprintf(stderr, "standin_player: %s\n", error.c_str());
     return 1;
   }
   player.SetPrintQueries(options.printQueries);
@@ -304,8 +380,7 @@ int main() {
     for (; eventsSaid < state.eventsReached; ++eventsSaid) {
       const ScriptEvent& event = script.events[eventsSaid];
       const PlaybackState after = standin::StateAt(script, event.atMs);
-      Say("player", "[" + standin::FormatPosition(event.atMs) + " player time] " +
-                        Describe(event, after, script.playlist.size()));
+      Say("player", "[" + standin::FormatPosition(event.atMs) + " player time] " + Describe(event, after, player));
     }
     messenger.PrintNew();
     if (state.ended) break;
@@ -320,10 +395,27 @@ int main() {
     }
     standin::PumpUntil([] { return false; }, 20);
   }
+  // While playing, the plug-in's work never waits on anything but the host;
+  // stop may wait a bounded while for the messenger's goodbye.
+  const int64_t playingGapUs = player.LongestHeartbeatGapUs();
+  const int64_t stoppingUs = player.RealUs();
   player.StopPlugin();
-  Say("player", "stop entry returned");
+  Say("player", "stop entry returned after " + std::to_string((player.RealUs() - stoppingUs) / 1000) + " ms");
+  if (options.heartbeat)
+    Say("player", "longest gap between heartbeats while playing: " + std::to_string(playingGapUs / 1000) + " ms");
   messenger.PrintNew();
   Say("player", "answered " + std::to_string(player.Queries().size()) + " queries from the plug-in");
-  player.UnloadPlugin();
+  // The thread's last work as a player's, watched too: closing and leaving
+  // COM release what the plug-in left in the apartment, each a call to its
+  // server.
+  Say("player", "closes its window and leaves COM");
+  player.Close();
+  apartment.Leave();
+  if (options.heartbeat) {
+    // One more beat, so that a stall in the stop entry or in leaving COM counts.
+    const int64_t beatBefore = player.LastHeartbeatUs();
+    standin::PumpUntil([&] { return player.LastHeartbeatUs() != beatBefore; }, 1000);
+    Say("player", "longest gap between heartbeats: " + std::to_string(player.LongestHeartbeatGapUs() / 1000) + " ms");
+  }
   return 0;
 }

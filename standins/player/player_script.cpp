@@ -68,6 +68,10 @@ bool ParseEvent(const std::vector<std::string>& words, const std::string& line, 
     event.title = RestAfterWords(line, 3);
   } else if (what == "title-clear") {
     event.kind = EventKind::TitleClear;
+  } else if (what == "press") {
+    event.kind = EventKind::Press;
+    event.hotkey = RestAfterWords(line, 3);
+    if (event.hotkey.empty()) return Fail(lineNumber, "press needs an action's id", error);
   } else if (what == "end") {
     event.kind = EventKind::End;
   } else {
@@ -103,10 +107,11 @@ bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::strin
       entry.title = RestAfterWords(line, 4);
       entry.fileName = "C:\\Music\\" + std::to_string(script->playlist.size() + 1) + ".mp3";
       script->playlist.push_back(entry);
-    } else if (words[0] == "file" || words[0] == "tag") {
+    } else if (words[0] == "file" || words[0] == "tag" || words[0] == "video") {
       if (script->playlist.empty()) return Fail(lineNumber, words[0] + " before the first entry", error);
       PlaylistEntry& entry = script->playlist.back();
-      if (words[0] == "file") entry.fileName = RestAfterWords(line, 1);
+      if (words[0] == "video") entry.video = true;
+      else if (words[0] == "file") entry.fileName = RestAfterWords(line, 1);
       else if (words.size() < 2) return Fail(lineNumber, "expected 'tag NAME VALUE'", error);
       else entry.tags.push_back(FileTag{words[1], RestAfterWords(line, 2)});
     } else if (words[0] == "at") {
@@ -194,6 +199,8 @@ PlaybackState StateAt(const PlayerScript& script, int64_t clockMs) {
         break;
       case EventKind::TitleClear:
         state.titleOverridden = false;
+        break;
+      case EventKind::Press:  // the player's window sends it; playback goes on
         break;
       case EventKind::End:
         state.mode = PlayMode::Stopped;

@@ -1,5 +1,6 @@
 // What the stand-in player plays: a playlist and a script of timed events
-// (play, seek, pause, resume, stop, stream title, end) on the player's own clock.
+// (play, seek, pause, resume, stop, stream title, a key press, end) on the
+// player's own clock.
 #pragma once
 
 #include <stddef.h>
@@ -22,9 +23,10 @@ struct PlaylistEntry {
   int32_t sampleRateKhz = 0;
   std::string fileName;       // UTF-8; a stream's holds "://"
   std::vector<FileTag> tags;  // what the file's decoder reads from it
+  bool video = false;
 };
 
-enum class EventKind { Play, Seek, Pause, Resume, Stop, Title, TitleClear, End };
+enum class EventKind { Play, Seek, Pause, Resume, Stop, Title, TitleClear, Press, End };
 
 struct ScriptEvent {
   int64_t atMs = 0;  // player clock
@@ -32,6 +34,7 @@ struct ScriptEvent {
   int32_t entry = 0;       // Play
   int32_t positionMs = 0;  // Play, Seek
   std::string title;       // Title: shown instead of the entry's own until the next play
+  std::string hotkey;      // Press: the id text of the action whose key is pressed
 };
 
 struct PlayerScript {
@@ -59,6 +62,7 @@ struct PlaybackState {
 //   entry LENGTH_S BITRATE_KBPS SAMPLERATE_KHZ TITLE...
 //   file NAME...               (the last entry's file; without one, C:\Music\N.mp3)
 //   tag NAME VALUE...          (a tag of the last entry's file: album, year, genre, track)
+//   video                      (the last entry is a video)
 //   at MS play ENTRY [POSITION_MS]
 //   at MS seek POSITION_MS
 //   at MS pause                (the position freezes)
@@ -66,6 +70,7 @@ struct PlaybackState {
 //   at MS stop                 (position 0 until the next play)
 //   at MS title TEXT...        (a stream title for the current entry)
 //   at MS title-clear
+//   at MS press ID             (the key bound to the hotkey action with that id)
 //   at MS end
 // Returns false with the line's number and the reason in *error.
 bool ParsePlayerScript(const std::string& text, PlayerScript* script, std::string* error);

@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 
@@ -15,6 +16,11 @@ namespace {
 // whether the player is running.
 const wchar_t kWindowClass[] = L"Winamp v1.x";
 const UINT_PTR kRepaintTimer = 1;
+const UINT_PTR kPressTimer = 2;  // runs while a script's key presses are ahead
+
+// The player whose heartbeat runs: a thread timer's callback has no window
+// to find it by.
+StandInPlayer* g_heartbeatPlayer = nullptr;
 
 // The plug-in's queries (lParam of WM_USER).
 enum : intptr_t {
@@ -31,6 +37,9 @@ enum : intptr_t {
   kEntryWideFileName = 214,
   kFileTag = 290,
   kWideFileTag = 3026,
+  kVideo = 501,
+  kNamedMessage = StandInPlayer::kNamedMessageRequest,
+  kHotkeyAdd = StandInPlayer::kHotkeyAddMessage,
 };
 
 // What a file-tag request points at: the file, the tag's name, and where the
@@ -78,9 +87,20 @@ std::string AnsiTitle(const std::string& title) {
 }
 
 int64_t MicrosecondsBetween(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-  static LARGE_INTEGER frequency = {};
-  if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
+  // Set once, safely: a watchdog thread reads the time too.
+  static const LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER value;
+    QueryPerformanceFrequency(&value);
+    return value;
+  }();
   return (to.QuadPart - from.QuadPart) * 1000000 / frequency.QuadPart;
+}
+
+// The only name request 65536 knows. The plug-in's text is read no further
+// than this name's length and zero.
+bool IsHotkeyServiceName(intptr_t argument) {
+  static const char kName[] = "GenHotkeysAdd";
+  return argument != 0 && strncmp(reinterpret_cast<const char*>(argument), kName, sizeof kName) == 0;
 }
 
 bool RegisterWindowClass() {
@@ -118,16 +138,26 @@ int64_t PlayerClock::NowMs() const {
 }
 
 ComApartment::ComApartment() : ok(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-ComApartment::~ComApartment() {
+ComApartment::~ComApartment() { Leave(); }
+
+void ComApartment::Leave() {
   if (ok) CoUninitialize();
+  ok = false;
 }
 
 StandInPlayer::StandInPlayer() { QueryPerformanceCounter(&createdAt); }
 
 StandInPlayer::~StandInPlayer() {
+  Close();
+  if (heartbeatTimer != 0) KillTimer(nullptr, heartbeatTimer);
+  if (g_heartbeatPlayer == this) g_heartbeatPlayer = nullptr;
+}
+
+void StandInPlayer::Close() {
   if (started) StopPlugin();
   UnloadPlugin();
   if (window != nullptr) DestroyWindow(window);
+  window = nullptr;
 }
 
 bool StandInPlayer::Create(const PlayerScript& newScript, std::string* error) {
@@ -146,6 +176,11 @@ bool StandInPlayer::Create(const PlayerScript& newScript, std::string* error) {
   SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StandInPlayer::WindowProc));
   ShowWindow(window, SW_SHOWNORMAL);
   SetTimer(window, kRepaintTimer, 250, nullptr);
+  for (const ScriptEvent& event : script.events) {
+    if (event.kind != EventKind::Press) continue;
+    SetTimer(window, kPressTimer, 10, nullptr);
+    break;
+  }
   return true;
 }
 
@@ -180,6 +215,7 @@ LRESULT CALLBACK StandInPlayer::WindowProc(HWND window, UINT message, WPARAM wPa
       return player->Answer(wParam, lParam);
     case WM_TIMER:
       if (wParam == kRepaintTimer) InvalidateRect(window, nullptr, TRUE);
+      else if (wParam == kPressTimer) player->PressDueHotkeys();
       return 0;
     case WM_PAINT:
       player->Paint();
@@ -209,18 +245,28 @@ static intptr_t KeptText(bool wide, const std::string& text, std::string* ansiOu
   return reinterpret_cast<intptr_t>(ansiOut->c_str());
 }
 
-// Copies text into the request's buffer, cut to what it holds.
+// Copies text into the request's buffer, cut to what it holds; or, whole,
+// as much of a long text as the buffer holds, without the zero.
 template <typename Char, typename Text>
-static void FillTag(const FileTagRequest<Char>& request, const Text& text) {
+static void FillTag(const FileTagRequest<Char>& request, const Text& text, bool whole) {
   if (request.ret == nullptr || request.retlen == 0) return;
+  if (whole && text.size() >= request.retlen) {
+    std::copy(text.begin(), text.begin() + request.retlen, request.ret);
+    return;
+  }
   const size_t length = text.size() < request.retlen - 1 ? text.size() : request.retlen - 1;
   std::copy(text.begin(), text.begin() + length, request.ret);
   request.ret[length] = 0;
 }
 
-// The tag a file-tag request names, for the log.
+// The tag a file-tag request names, or the id text of the hotkey action a
+// registration hands over, for the log.
 static std::string TagName(intptr_t request, intptr_t argument) {
   if (argument == 0) return std::string();
+  if (request == kHotkeyAdd) {
+    const char* id = reinterpret_cast<const HotkeyAction*>(argument)->id;
+    return id != nullptr ? id : "";
+  }
   if (request == kWideFileTag) return Narrow(CP_UTF8, reinterpret_cast<const FileTagRequest<wchar_t>*>(argument)->metadata);
   return reinterpret_cast<const FileTagRequest<char>*>(argument)->metadata;
 }
@@ -239,8 +285,8 @@ intptr_t StandInPlayer::FileTagAnswer(intptr_t request, intptr_t argument) const
     std::string value;
     for (const FileTag& tag : entry.tags)
       if (tag.name == tagName) value = tag.value;
-    if (wide) FillTag(*wideRequest, WideTitle(value));
-    else FillTag(*ansi, AnsiTitle(value));
+    if (wide) FillTag(*wideRequest, WideTitle(value), fillsTagBuffersWhole);
+    else FillTag(*ansi, AnsiTitle(value), fillsTagBuffersWhole);
     return 1;
   }
   return 0;
@@ -254,7 +300,8 @@ intptr_t StandInPlayer::Answer(WPARAM wParam, LPARAM lParam) {
   const bool overridden = FindOverride(request, &result);
   const bool fileTag = request == kFileTag || request == kWideFileTag;
   if (!overridden) result = fileTag ? FileTagAnswer(request, argument) : RealAnswer(argument, request, StateAt(script, clockMs));
-  queries.push_back(QueryRecord{RealUs(), clockMs, argument, request, result, fileTag ? TagName(request, argument) : ""});
+  const bool tagged = fileTag || request == kHotkeyAdd;
+  queries.push_back(QueryRecord{RealUs(), clockMs, argument, request, result, tagged ? TagName(request, argument) : ""});
   if (printQueries) PrintQuery(queries.back(), overridden);
   return result;
 }
@@ -296,6 +343,13 @@ intptr_t StandInPlayer::RealAnswer(intptr_t argument, intptr_t request, const Pl
     case kSettingsDirectory:
       if (argument != 0 || settingsDirectory.empty()) return 0;
       return reinterpret_cast<intptr_t>(settingsDirectory.c_str());
+    case kVideo:
+      return argument == 0 && entry.video ? 2 : 0;
+    case kNamedMessage:
+      return IsHotkeyServiceName(argument) ? StandInPlayer::kHotkeyAddMessage : 0;
+    case kHotkeyAdd:
+      KeepHotkeyAction(argument);
+      return 0;  // posted: nobody waits for an answer
     default:
       return 0;  // as a host that does not know the request
   }
@@ -320,12 +374,61 @@ void StandInPlayer::PrintQuery(const QueryRecord& query, bool overridden) const 
     case kEntryWideFileName: wide(wideFileNameAnswer); break;
     case kFileTag:
     case kWideFileTag:
+    case kHotkeyAdd:
       printf("%lld (%s)\n", static_cast<long long>(query.result), query.tag.c_str());
       break;
     default:
       printf("%lld\n", static_cast<long long>(query.result));
       break;
   }
+}
+
+void StandInPlayer::KeepHotkeyAction(intptr_t argument) {
+  const HotkeyAction* action = reinterpret_cast<const HotkeyAction*>(argument);
+  if (action == nullptr || std::find(hotkeyActions.begin(), hotkeyActions.end(), action) != hotkeyActions.end()) return;
+  hotkeyActions.push_back(action);
+}
+
+const HotkeyAction* StandInPlayer::FindHotkeyAction(const std::string& id) const {
+  for (const HotkeyAction* action : hotkeyActions)
+    if (action->id != nullptr && id == action->id) return action;
+  return nullptr;
+}
+
+bool StandInPlayer::PressHotkey(const std::string& id) {
+  const HotkeyAction* action = FindHotkeyAction(id);
+  if (action == nullptr || !IsWindow(action->wnd)) return false;
+  SendMessageA(action->wnd, action->uMsg, action->wParam, action->lParam);
+  return true;
+}
+
+void StandInPlayer::PressDueHotkeys() {
+  const int64_t nowMs = clock.NowMs();
+  // Each event is passed before its press: the plug-in may pump messages
+  // while it handles one, and this timer must not press it again.
+  while (eventsDueForPresses < script.events.size() && script.events[eventsDueForPresses].atMs <= nowMs) {
+    const ScriptEvent& event = script.events[eventsDueForPresses++];
+    if (event.kind == EventKind::Press) PressHotkey(event.hotkey);
+  }
+  if (eventsDueForPresses == script.events.size()) KillTimer(window, kPressTimer);
+}
+
+void StandInPlayer::StartHeartbeat() {
+  lastHeartbeatUs = RealUs();
+  longestHeartbeatGapUs = 0;
+  g_heartbeatPlayer = this;
+  if (heartbeatTimer == 0) heartbeatTimer = SetTimer(nullptr, 0, 10, &StandInPlayer::OnHeartbeat);
+}
+
+void CALLBACK StandInPlayer::OnHeartbeat(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_heartbeatPlayer != nullptr) g_heartbeatPlayer->Heartbeat();
+}
+
+void StandInPlayer::Heartbeat() {
+  const int64_t nowUs = RealUs();
+  const int64_t gapUs = nowUs - lastHeartbeatUs;
+  if (gapUs > longestHeartbeatGapUs) longestHeartbeatGapUs = gapUs;
+  lastHeartbeatUs = nowUs;
 }
 
 void StandInPlayer::Paint() {
@@ -390,7 +493,10 @@ int StandInPlayer::UninstallPlugin(HWND preferencesPage) {
 }
 
 void StandInPlayer::UnloadPlugin() {
-  if (module != nullptr) FreeLibrary(module);
+  started = false;  // nothing to stop once it is gone
+  if (module == nullptr) return;
+  hotkeyActions.clear();  // the records go with the plug-in's module
+  FreeLibrary(module);
   module = nullptr;
   record = nullptr;
 }

@@ -9,6 +9,7 @@
 
 #include <stdint.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <utility>
@@ -33,13 +34,30 @@ struct HostPluginRecord {
 static_assert(sizeof(HostPluginRecord) == 28, "the record is seven 32-bit words");
 #endif
 
+// An action a plug-in offers the player's Global Hotkeys page, as the plug-in
+// lays it out (52 bytes on the 32-bit player). The player keeps the plug-in's
+// pointer, not a copy, and reads the record when the bound key is pressed.
+struct HotkeyAction {
+  char* name;  // shown on the page
+  DWORD flags;
+  UINT uMsg;  // a press sends wnd uMsg with wParam and lParam
+  WPARAM wParam;
+  LPARAM lParam;
+  char* id;  // what the user's binding is saved under
+  HWND wnd;
+  int extended[6];
+};
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(HotkeyAction) == 52, "the hotkey action is thirteen 32-bit words");
+#endif
+
 struct QueryRecord {
   int64_t realUs;   // since the player was created
   int64_t clockMs;  // the player's clock when it answered
   intptr_t wParam;
   intptr_t request;  // lParam
   intptr_t result;
-  std::string tag;   // the tag a file-tag request (290, 3026) named
+  std::string tag;   // the tag a file-tag request (290, 3026) named, the id text of a hotkey action
 };
 
 // The player's clock: set by the caller (tests), or running at a speed
@@ -59,8 +77,11 @@ class PlayerClock {
 class ComApartment {
  public:
   ComApartment();
-  ~ComApartment();
+  ~ComApartment();  // leaves, unless Leave did
   bool Ok() const { return ok; }
+  // Leaves the apartment now: releases what is still in it (proxies a plug-in
+  // left behind too, a call to their servers each).
+  void Leave();
 
  private:
   ComApartment(const ComApartment&) = delete;
@@ -72,8 +93,16 @@ class StandInPlayer {
  public:
   // What request 0 answers: 5.5, the first version that removes a plug-in at once.
   static constexpr intptr_t kHostVersion = 0x5050;
+  // Request 65536 with the address of a name registers a named message and
+  // answers its id; the hotkey service's name, "GenHotkeysAdd", gets this one.
+  // A WM_USER with that id in lParam registers the HotkeyAction at wParam.
+  static constexpr intptr_t kNamedMessageRequest = 65536;
+  static constexpr intptr_t kHotkeyAddMessage = 65573;
   StandInPlayer();
-  ~StandInPlayer();  // stops and unloads a plug-in still loaded, destroys the window
+  ~StandInPlayer();  // closes
+  // Stops and unloads a plug-in still loaded, destroys the window (on Wine,
+  // the thread's last window takes a COM reference with it).
+  void Close();
 
   // Creates the (visible) main window on the calling thread.
   bool Create(const PlayerScript& script, std::string* error = nullptr);
@@ -81,6 +110,9 @@ class StandInPlayer {
   PlayerClock& Clock() { return clock; }
   PlaybackState State() const { return StateAt(script, clock.NowMs()); }
   const PlayerScript& Script() const { return script; }
+  // Another playlist and its events from now on, as when the user drops a new
+  // album into the player; the clock goes on.
+  void SetScript(const PlayerScript& newScript) { script = newScript; }
 
   // The folder of the host's own settings, answered to request 335 (ANSI);
   // empty: the request is answered 0, as by a host that does not know it.
@@ -90,6 +122,10 @@ class StandInPlayer {
   // answer: a host that does not know a request answers 0 or 1, for example.
   void SetAnswerOverride(intptr_t request, intptr_t result);
   void ClearAnswerOverrides() { overrides.clear(); }
+
+  // With whole, a tag at least as long as a file-tag request's buffer fills
+  // it whole, without the zero, as a careless player does.
+  void SetFillsTagBuffersWhole(bool whole) { fillsTagBuffersWhole = whole; }
 
   // Called on the player's thread when a query arrives, before it is
   // answered, so a test can act inside a query. A query that arrives while the
@@ -105,6 +141,25 @@ class StandInPlayer {
   void SetPrintQueries(bool print) { printQueries = print; }
   int64_t RealUs() const;
 
+  // The hotkey actions registered so far, oldest first (an action registered
+  // twice is kept once). Unloading the plug-in forgets them: they live in it.
+  const std::vector<const HotkeyAction*>& HotkeyActions() const { return hotkeyActions; }
+  const HotkeyAction* FindHotkeyAction(const std::string& id) const;
+  // Does what the user's key for the action with that id does: reads the
+  // record now and sends its wnd its message. False when no action has that
+  // id or its wnd is not a window. The script's presses happen on its clock.
+  bool PressHotkey(const std::string& id);
+
+  // A 10 ms thread timer that notes when each expiry comes: every message
+  // loop of this thread dispatches it, a modal one too, so the longest gap is
+  // the longest the thread went without pumping (from the start of the
+  // heartbeat). It beats on after Close. One player in a process at a time.
+  void StartHeartbeat();
+  int64_t LongestHeartbeatGapUs() const { return longestHeartbeatGapUs; }
+  // RealUs of the last expiry (of the start before the first); -1 when not
+  // started. Both are readable from any thread: a watchdog's.
+  int64_t LastHeartbeatUs() const { return lastHeartbeatUs; }
+
   // Loads the plug-in DLL, asks for its record and writes the host fields.
   bool LoadPlugin(const std::wstring& path, std::string* error = nullptr);
   HostPluginRecord* Plugin() const { return record; }
@@ -114,17 +169,21 @@ class StandInPlayer {
   // The uninstall entry (-1 when the plug-in has none): 1 asks the host to
   // stop, unload and delete the plug-in now, 0 at its next start.
   int UninstallPlugin(HWND preferencesPage);
-  void UnloadPlugin();  // FreeLibrary; stop first
+  void UnloadPlugin();  // FreeLibrary; stop first, or it is never called
 
  private:
   StandInPlayer(const StandInPlayer&) = delete;
   StandInPlayer& operator=(const StandInPlayer&) = delete;
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK OnHeartbeat(HWND, UINT, UINT_PTR, DWORD);
   void RunQueryHook(intptr_t wParam, intptr_t request);
   intptr_t Answer(WPARAM wParam, LPARAM lParam);
   bool FindOverride(intptr_t request, intptr_t* result) const;
   intptr_t RealAnswer(intptr_t wParam, intptr_t request, const PlaybackState& state);
   intptr_t FileTagAnswer(intptr_t request, intptr_t argument) const;
+  void KeepHotkeyAction(intptr_t argument);
+  void PressDueHotkeys();
+  void Heartbeat();
   void PrintQuery(const QueryRecord& query, bool overridden) const;
   void Paint();
 
@@ -144,6 +203,7 @@ class StandInPlayer {
   std::string fileNameAnswer;
   std::wstring wideFileNameAnswer;
   std::string settingsDirectory;
+  bool fillsTagBuffersWhole = false;
   struct AnswerOverride {
     intptr_t request;
     intptr_t result;
@@ -151,6 +211,11 @@ class StandInPlayer {
   std::vector<AnswerOverride> overrides;
   QueryHook queryHook;
   bool inQueryHook = false;
+  std::vector<const HotkeyAction*> hotkeyActions;
+  size_t eventsDueForPresses = 0;  // script events up to here have had their presses
+  UINT_PTR heartbeatTimer = 0;
+  std::atomic<int64_t> lastHeartbeatUs{-1};
+  std::atomic<int64_t> longestHeartbeatGapUs{0};
   LARGE_INTEGER createdAt = {};
 };
 

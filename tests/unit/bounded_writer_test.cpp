@@ -1,5 +1,6 @@
 // The fixed-buffer writer that stands in for printf's integer formats.
 #include "common/bounded_writer.h"
+#include "common/host_text.h"
 
 #include <gtest/gtest.h>
 #include <limits.h>
@@ -50,6 +51,26 @@ TEST(BoundedWriter, RefusesWhatDoesNotFit) {
   EXPECT_TRUE(number.Failed());
   EXPECT_STREQ("", small.value);
   EXPECT_TRUE(small.CanariesIntact());
+}
+
+// A host's text is copied whole with its zero or not at all (out then
+// empty), never past out's size: each buffer ends where the canaries begin.
+TEST(HostText, CopiesAWholeTextOrNone) {
+  const struct {
+    intptr_t answer;  // 0: the text's address
+    const char* text;
+    size_t size;
+    bool copied;
+  } cases[] = {{0, "C:\\Player", 16, true}, {0, "C:\\Player", 10, true}, {0, "C:\\Player", 9, false},
+               {0, "C:\\Player", 8, false}, {0, "", 1, true}, {1, "", 16, false}, {0xFFFF, "", 16, false}};
+  for (const auto& c : cases) {
+    Guarded<char[16]> out;
+    char* buffer = out.value + sizeof out.value - c.size;
+    const intptr_t answer = c.answer != 0 ? c.answer : reinterpret_cast<intptr_t>(c.text);
+    EXPECT_EQ(c.copied, CopyHostText(answer, buffer, c.size)) << c.text << " in " << c.size;
+    EXPECT_STREQ(c.copied ? c.text : "", buffer) << c.text << " in " << c.size;
+    EXPECT_TRUE(out.CanariesIntact()) << c.text << " in " << c.size;
+  }
 }
 
 }  // namespace

@@ -25,9 +25,13 @@ struct FakeHost {
   int32_t bitrate = 192;
   int32_t listLength = 12;
   intptr_t numericHighBits = 0;  // added to every numeric answer (64-bit only)
+  const char* fileName = "C:\\Music\\a.mp3";  // request 211
+  const char* album = "Album";                // what 290 answers, whatever tag it names
   int listLengthQueries = 0;     // asked only when the title changed
   int titleQueries = 0;
   int wideTitleQueries = 0;
+  int fileNameQueries = 0;
+  int tagQueries = 0;
 };
 
 inline FakeHost* g_fakeHost = nullptr;
@@ -44,6 +48,13 @@ inline intptr_t FakeQuery(intptr_t wParam, intptr_t request) {
     case kRequestPlaybackTime: answer = wParam == 1 ? host.lengthSeconds : host.positionMs; break;
     case kRequestStreamInfo: answer = wParam == 1 ? host.bitrate : host.sampleRate; break;
     case kRequestPlaylistLength: ++host.listLengthQueries; answer = host.listLength; break;
+    case kRequestEntryFileName: ++host.fileNameQueries; return reinterpret_cast<intptr_t>(host.fileName);
+    case kRequestFileTag: {
+      const FileTagRequest* tag = reinterpret_cast<const FileTagRequest*>(wParam);
+      ++host.tagQueries;
+      snprintf(tag->ret, tag->retlen, "%s", host.album);
+      return 1;
+    }
     default: return 0;
   }
   return static_cast<intptr_t>(answer) + host.numericHighBits;
@@ -59,7 +70,7 @@ struct FakeHostScope {
 // then the template.
 inline const char* ComposeTick(HostQueryFn query, const char* format, StatusComposer* composer, bool wide = false,
                                const char* mark = nullptr) {
-  RefreshTrackFields(query, wide, TagTokensIn(TextEncoding::kAnsi, format), &composer->fields);
+  RefreshTrackFields(query, wide, TagTokensIn(TextEncoding::kAnsi, format), 0, &composer->fields);
   return ComposeStatus(format, mark, composer);
 }
 

@@ -31,12 +31,17 @@ std::string Saved(const PluginSettings& settings) {
 }
 
 // statusFormat, enabled, statusIcon, headphonesIcon, intervalSeconds, utf8Text
-// (and whenNotPlaying when it is not 0).
+// (and whenNotPlaying, hideFlags, newSongDelaySeconds and hiddenPathWords when
+// they are not 0).
 std::string Describe(const PluginSettings& s) {
+  const std::string words(s.hiddenPathWords, strnlen(s.hiddenPathWords, sizeof s.hiddenPathWords));
   return "'" + std::string(s.statusFormat != nullptr ? s.statusFormat : "(null)") + "' " +
          std::to_string(s.enabled) + std::to_string(s.statusIcon) + std::to_string(s.headphonesIcon) + " " +
          std::to_string(s.intervalSeconds) + " " + std::to_string(s.utf8Text) +
-         (s.whenNotPlaying != 0 ? " when " + std::to_string(s.whenNotPlaying) : "");
+         (s.whenNotPlaying != 0 ? " when " + std::to_string(s.whenNotPlaying) : "") +
+         (s.hideFlags != 0 ? " hide " + std::to_string(s.hideFlags) : "") +
+         (s.newSongDelaySeconds != 0 ? " after " + std::to_string(s.newSongDelaySeconds) : "") +
+         (!words.empty() ? " words '" + words + "'" : "");
 }
 
 const char kDefaultsDescribed[] = "'$A - $T ($D) $P' 101 1 0";
@@ -52,7 +57,11 @@ struct ParseCase {
   const char* name;
   std::string bytes;
   std::string described;
+  unsigned codePage = 1252;
 };
+
+// The record's bytes with the defaults, the closing 0x00 included.
+const std::string kRecord("x\x03\x01\x00\x01\x01\x00\x00", 8);
 
 TEST(PluginSettings, ParsesFileBytes) {
   const ParseCase cases[] = {
@@ -72,11 +81,23 @@ TEST(PluginSettings, ParsesFileBytes) {
       {"marked when paused", std::string("x\x03\x01\x00\x01\x01\x00\x00\x01", 9), "'x' 101 1 0 when 1"},
       {"cleared when paused", std::string("x\x03\x01\x00\x01\x01\x00\x00\x02", 9), "'x' 101 1 0 when 2"},
       {"whenNotPlaying out of range", std::string("x\x03\x01\x00\x01\x01\x00\x00\x03", 9), "'x' 101 1 0"},
-      {"whenNotPlaying after no closing zero", std::string("x\x03\x01\x00\x01\x01\x00\x07\x01", 9), "'x' 101 1 0"},
+      {"whenNotPlaying and the rest after no closing zero",
+       std::string("x\x03\x01\x00\x01\x01\x00\x07\x01\x01\x05w", 12) + '\0', "'x' 101 1 0"},
+      {"privacy settings", kRecord + std::string("\x00\x03\x63" "Audiobooks;Private", 21) + '\0',
+       "'x' 101 1 0 hide 3 after 99 words 'Audiobooks;Private'"},
+      {"cut after the flags", kRecord + std::string("\x01\x02", 2), "'x' 101 1 0 when 1 hide 2"},
+      {"words without their zero", kRecord + std::string("\x02\x01\x07Private", 10),
+       "'x' 101 1 0 when 2 hide 1 after 7"},
+      {"flags with an unknown bit", kRecord + std::string("\x00\x05\x0Aw", 4) + '\0', "'x' 101 1 0 after 10 words 'w'"},
+      {"delay over 99", kRecord + std::string("\x00\x01\x64w", 4) + '\0', "'x' 101 1 0 hide 1 words 'w'"},
+      // Cut to 255 bytes, not inside the double-byte character at 254 and 255.
+      {"words over 255 bytes", kRecord + std::string("\x00\x00\x00", 3) + std::string(254, 'w') + "\x82\xA0" + '\0',
+       "'x' 101 1 0 words '" + std::string(254, 'w') + "'", 932},
       // The longest template the dialog takes is 510 bytes in a double-byte
-      // code page: its settings must still be read.
-      {"a 510-byte template", std::string(510, 't') + std::string("\x03\x00\x02\x00\x05\x01\x00\x02", 8),
-       "'" + std::string(510, 't') + "' 020 5 1 when 2"},
+      // code page: its settings, the longest word list included, must still be read.
+      {"a 510-byte template", std::string(510, 't') + std::string("\x03\x00\x02\x00\x05\x01\x00\x02\x01\x05", 10) +
+                                  std::string(255, 'w') + '\0',
+       "'" + std::string(510, 't') + "' 020 5 1 when 2 hide 1 after 5 words '" + std::string(255, 'w') + "'"},
       // Only the first 1024 bytes are read: the setting bytes after them keep their defaults.
       {"end of text at byte 1023", std::string(1023, 't') + std::string("\x03\x00", 2),
        "'" + std::string(1023, 't') + "' 101 1 0"},
@@ -84,6 +105,7 @@ TEST(PluginSettings, ParsesFileBytes) {
        kDefaultsDescribed},
   };
   for (const ParseCase& c : cases) {
+    CodePageScope codePage(c.codePage);
     Settings settings;
     Parse(c.bytes, &settings.value);
     EXPECT_EQ(c.described, Describe(settings.value)) << c.name;
@@ -103,18 +125,27 @@ TEST(PluginSettings, ASavedTemplateHoldingTheEndOfTextIsCutThere) {
 }
 
 TEST(PluginSettings, SaveAndLoadRoundTrip) {
-  const PluginSettings cases[] = {
-      {const_cast<char*>("$A - $T ($D) $P"), 1, 0, 1, 1, 0, kKeepStatus},
-      {const_cast<char*>("Line one\r\nLine two $P"), 0, 2, 0, 99, 1, kMarkStatus},
-      {const_cast<char*>(""), 1, 1, 1, 0, 0, kClearStatus},
+  // After the record's seven bytes: whenNotPlaying when it is not the
+  // default, and with it the privacy settings when one of them is not.
+  const struct {
+    PluginSettings original;
+    size_t bytesAfterRecord;
+  } cases[] = {
+      {{const_cast<char*>("$A - $T ($D) $P"), 1, 0, 1, 1, 0, kKeepStatus, 0, 0, ""}, 0},
+      {{const_cast<char*>("Line one\r\nLine two $P"), 0, 2, 0, 99, 1, kMarkStatus, kHideStreams | kHideVideos, 99,
+        "Audiobooks;Private"},
+       1 + 2 + 18 + 1},
+      {{const_cast<char*>(""), 1, 1, 1, 0, 0, kClearStatus, 0, 0, ""}, 1},
+      {{const_cast<char*>("$A"), 1, 0, 1, 1, 0, kKeepStatus, kHideVideos, 0, ""}, 1 + 2 + 1},
+      {{const_cast<char*>("$A"), 1, 0, 1, 1, 0, kKeepStatus, 0, 1, ""}, 1 + 2 + 1},
+      {{const_cast<char*>("$A"), 1, 0, 1, 1, 0, kKeepStatus, 0, 0, " ;"}, 1 + 2 + 2 + 1},
   };
-  for (const PluginSettings& original : cases) {
-    const std::string bytes = Saved(original);
-    // The byte for whenNotPlaying only when it is not the default.
-    EXPECT_EQ(strlen(original.statusFormat) + 7 + (original.whenNotPlaying != 0), bytes.size());
+  for (const auto& c : cases) {
+    const std::string bytes = Saved(c.original);
+    EXPECT_EQ(strlen(c.original.statusFormat) + 7 + c.bytesAfterRecord, bytes.size()) << Hex(bytes);
     Settings loaded;
     Parse(bytes, &loaded.value);
-    EXPECT_EQ(Describe(original), Describe(loaded.value));
+    EXPECT_EQ(Describe(c.original), Describe(loaded.value));
   }
 }
 

@@ -17,7 +17,7 @@ class TrackFieldsTest : public ::testing::Test {
   TrackFieldsTest() : scope_(&host_) { memset(&guarded_.value, 0, sizeof guarded_.value); }
   void TearDown() override { EXPECT_TRUE(guarded_.CanariesIntact()); }
 
-  void Refresh(bool wide = false, uint8_t tags = 0) { RefreshTrackFields(FakeQuery, wide, tags, &fields()); }
+  void Refresh(bool wide = false, uint8_t tags = 0) { RefreshTrackFields(FakeQuery, wide, tags, 0, &fields()); }
   TrackFields& fields() { return guarded_.value; }
   std::string TitlePart() { return fields().titlePart != nullptr ? fields().titlePart : "(none)"; }
 
@@ -134,6 +134,40 @@ TEST_F(TrackFieldsTest, RefreshesTheOtherFieldsOnlyOnATitleChange) {
   EXPECT_STREQ("6", fields().positionText);
   EXPECT_STREQ("128kbps", fields().bitrateText);
   EXPECT_EQ(2, host_.listLengthQueries);
+  EXPECT_EQ(0, host_.fileNameQueries);  // without a tag, a tick asks what it always asked
+}
+
+// With a tag in the template an entry is its title, its position and its
+// file: another file of the same title (a new playlist) or the same file
+// queued again refreshes every field, tags included. The file name is asked
+// on every tick, the tags once per entry.
+TEST_F(TrackFieldsTest, WithATagAnEntryIsItsTitlePositionAndFile) {
+  const struct {
+    int32_t position;
+    const char* file;
+    const char* album;
+    const char* positionText;
+    const char* bitrateText;
+    int tagQueries;
+  } cases[] = {{2, "C:\\a.mp3", "Opera", "3", "192kbps", 1}, {2, "C:\\b.mp3", "Hits", "3", "128kbps", 2},
+               {6, "C:\\a.mp3", "Opera", "7", "128kbps", 2}};
+  for (const auto& c : cases) {
+    memset(&fields(), 0, sizeof fields());
+    host_ = FakeHost();
+    host_.album = "Opera";
+    host_.fileName = "C:\\a.mp3";
+    Refresh(false, kTagAlbum);
+    host_.playlistPosition = c.position;
+    host_.fileName = c.file;
+    host_.album = c.album;
+    host_.bitrate = 128;
+    Refresh(false, kTagAlbum);
+    EXPECT_STREQ(c.positionText, fields().positionText) << c.file << " at " << c.position;
+    EXPECT_STREQ(c.bitrateText, fields().bitrateText) << c.file << " at " << c.position;
+    EXPECT_STREQ(c.album, fields().tagTexts[0]) << c.file << " at " << c.position;
+    EXPECT_EQ(c.tagQueries, host_.tagQueries) << c.file << " at " << c.position;
+    EXPECT_EQ(2, host_.fileNameQueries);
+  }
 }
 
 TEST_F(TrackFieldsTest, BufferingTitlesAreOneTitle) {

@@ -76,13 +76,16 @@ class Dialog : public ::testing::Test {
 };
 
 TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
-  const std::string bytes = harness::SettingsBytes("Line one $A\r\nLine two $T", 1, 2, 0, 7, 1) + '\x02';
+  // whenNotPlaying 2, then videos hidden (not streams), 12 s, and the words.
+  const std::string bytes = harness::SettingsBytes("Line one $A\r\nLine two $T", 1, 2, 0, 7, 1) +
+                            std::string("\x02\x02\x0C" "Audiobooks; Private", 22) + '\0';
   ASSERT_NO_FATAL_FAILURE(StartAll(bytes));
 
   struct Seen {
-    std::string caption, format, interval, legend, items[3], whenItems[3];
-    LRESULT itemCount = 0, selection = -1, formatLimit = 0, intervalLimit = 0, whenSelection = -1;
-    bool headphones = true, enabled = false, utf8 = false;
+    std::string caption, format, interval, legend, items[3], whenItems[3], delay, words;
+    LRESULT itemCount = 0, selection = -1, formatLimit = 0, intervalLimit = 0, whenSelection = -1, delayLimit = 0,
+            wordsLimit = 0;
+    bool headphones = true, enabled = false, utf8 = false, hideStreams = true, hideVideos = false;
     HWND owner = nullptr;
     POINT origin = {};
     std::string typedInterval;
@@ -108,6 +111,12 @@ TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
         seen.utf8 = harness::IsChecked(dialog, IDC_UTF8);
         seen.formatLimit = SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, EM_GETLIMITTEXT, 0, 0);
         seen.intervalLimit = SendDlgItemMessageA(dialog, IDC_INTERVAL, EM_GETLIMITTEXT, 0, 0);
+        seen.hideStreams = harness::IsChecked(dialog, IDC_HIDE_STREAMS);
+        seen.hideVideos = harness::IsChecked(dialog, IDC_HIDE_VIDEOS);
+        seen.delay = harness::ControlText(dialog, IDC_NEW_SONG_DELAY);
+        seen.words = harness::ControlText(dialog, IDC_HIDDEN_PATH_WORDS);
+        seen.delayLimit = SendDlgItemMessageA(dialog, IDC_NEW_SONG_DELAY, EM_GETLIMITTEXT, 0, 0);
+        seen.wordsLimit = SendDlgItemMessageA(dialog, IDC_HIDDEN_PATH_WORDS, EM_GETLIMITTEXT, 0, 0);
         seen.owner = GetWindow(dialog, GW_OWNER);
         RECT rect;
         GetWindowRect(dialog, &rect);
@@ -146,6 +155,12 @@ TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
   EXPECT_EQ(2, seen.intervalLimit);
   EXPECT_EQ("12", seen.typedInterval);
   EXPECT_EQ(255u, seen.typedFormatLength);
+  EXPECT_FALSE(seen.hideStreams);
+  EXPECT_TRUE(seen.hideVideos);
+  EXPECT_EQ("12", seen.delay);
+  EXPECT_EQ("Audiobooks; Private", seen.words);
+  EXPECT_EQ(2, seen.delayLimit);
+  EXPECT_EQ(255, seen.wordsLimit);
   EXPECT_EQ(host->Player().Window(), seen.owner);
   // Placed at the owner's top-left corner, not centred. (Wine puts it at
   // the owner's window corner plus a pixel rather than at its client origin.)
@@ -185,21 +200,32 @@ TEST_F(Dialog, SaveWithoutChangesRewritesTheFileAndOffersTheStatusAgain) {
 TEST_F(Dialog, SaveStoresEveryControlAndTheNextTickUsesThem) {
   ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 5, 0)));
   RunDialog({
-      Do([](HWND dialog) {
+      Do([this](HWND dialog) {
+        // The status key flips the setting while the dialog is open: its box follows.
+        EXPECT_TRUE(host->Player().PressHotkey("Tavrin_StatusOnOff"));
+        EXPECT_FALSE(harness::IsChecked(dialog, IDC_ENABLED));
+        harness::SetChecked(dialog, IDC_ENABLED, true);
         harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Now: $A");
         harness::SetControlText(dialog, IDC_INTERVAL, "0");
         SendDlgItemMessageA(dialog, IDC_STATUS_ICON, CB_SETCURSEL, 1, 0);
         harness::SetChecked(dialog, IDC_HEADPHONES, false);
         harness::SetChecked(dialog, IDC_UTF8, true);
         SendDlgItemMessageA(dialog, IDC_WHEN_NOT_PLAYING, CB_SETCURSEL, 1, 0);
+        // Words the stand-in's file names do not hold, so the next tick still publishes.
+        harness::SetChecked(dialog, IDC_HIDE_STREAMS, true);
+        harness::SetControlText(dialog, IDC_NEW_SONG_DELAY, "1");
+        harness::SetControlText(dialog, IDC_HIDDEN_PATH_WORDS, "Audiobooks;Private");
       }),
       ClickButton(IDC_SAVE),
   });
   std::string after;
   ASSERT_TRUE(harness::ReadSettingsFile(&after));
-  EXPECT_EQ(HexBytes(harness::SettingsBytes("Now: $A", 1, 1, 0, 0, 1) + '\x01'), HexBytes(after));
-  // Interval 0: the next record comes within moments, not after 5 s.
-  ASSERT_GE(messenger.WaitForLine("record ", 0, 3000), 0) << messenger.LogText();
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("Now: $A", 1, 1, 0, 0, 1) + std::string("\x01\x01\x01", 3) +
+                     "Audiobooks;Private" + '\0'),
+            HexBytes(after));
+  // Interval 0: the next record comes within moments (a second's delay for
+  // the new song at most), not after 5 s.
+  ASSERT_GE(messenger.WaitForLine("record ", 0, 4000), 0) << messenger.LogText();
   EXPECT_EQ(RecordLine("Now: Some Artist", 1, false), Records()[0]);
 }
 
@@ -251,7 +277,12 @@ TEST_F(Dialog, SaveWithStatusChangingDisabledStopsTicksAndTheLink) {
   ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("$A - $T ($D) $P", 1, 0, 1, 0, 0)));
   ASSERT_GE(messenger.WaitForLine("record "), 0) << messenger.LogText();
   RunDialog({
-      Do([](HWND dialog) { harness::SetChecked(dialog, IDC_ENABLED, false); }),
+      Do([](HWND dialog) {
+        harness::SetChecked(dialog, IDC_ENABLED, false);
+        // Texts set past the edits' limits: the record's bounds hold them.
+        harness::SetControlText(dialog, IDC_NEW_SONG_DELAY, "150");
+        harness::SetControlText(dialog, IDC_HIDDEN_PATH_WORDS, std::string(300, 'w'));
+      }),
       ClickButton(IDC_SAVE),
   });
   const size_t ticks = host->Ticks();
@@ -263,7 +294,9 @@ TEST_F(Dialog, SaveWithStatusChangingDisabledStopsTicksAndTheLink) {
   EXPECT_EQ((std::vector<std::string>{"command 391", "command 376"}), Commands()) << messenger.LogText();
   std::string after;
   ASSERT_TRUE(harness::ReadSettingsFile(&after));
-  EXPECT_EQ(HexBytes(harness::SettingsBytes("$A - $T ($D) $P", 0, 0, 1, 0, 0)), HexBytes(after));
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("$A - $T ($D) $P", 0, 0, 1, 0, 0) + std::string("\x00\x00\x63", 3) +
+                     std::string(255, 'w') + '\0'),
+            HexBytes(after));
 }
 
 // The host stops its plug-ins from inside the dialog's modal loop when the
@@ -357,6 +390,7 @@ class HostSettingsFolder {
  private:
   void CleanUp() {
     DeleteFileA(PerUserFile().c_str());
+    DeleteFileA((Plugins() + "\\gen_Tavrin.tmp").c_str());
     RemoveDirectoryA(Plugins().c_str());
     DeleteFileA(Plugins().c_str());
     RemoveDirectoryA(folder.c_str());
@@ -470,17 +504,23 @@ INSTANTIATE_TEST_SUITE_P(Dialog, DialogWithoutSettingsFolder,
                          ::testing::Values(FolderAnswer{0, 257}, FolderAnswer{0, 400}, FolderAnswer{1, 0},
                                            FolderAnswer{2, 0}, FolderAnswer{0xFFFF, 0}));
 
-// Removal from the host's Preferences, never started or with the settings
-// dialog open: the question is owned by the page it is asked from, the
-// settings (both files) go only on Yes ("No" is the default: Enter keeps
-// them), the answer is 1 only from a host of 5.5 or later, and the stop and
-// unload that follow at once leave nothing running.
+// Removal from the host's Preferences, never started, started or with the
+// settings dialog open: the question is owned by the page it is asked from,
+// the settings (both files, and the temporary file a Save cut short left
+// beside each) go only on Yes ("No" is the default: Enter keeps them), and
+// the answer is 1 only from a host of 5.5 or later. The stop and unload that
+// follow at once leave nothing running; after the answer 1 nothing runs even
+// when the host unloads the plug-in without calling stop, and the messenger
+// had its goodbye.
+enum class Running { kNever, kStarted, kDialogOpen };
+
 struct UninstallCase {
   const char* name;
-  bool dialogOpen;  // else never started
-  bool yes;         // else Enter
+  Running running;
+  bool yes;  // else Enter
   intptr_t hostVersion;
   int expected;
+  bool hostStops;  // after the entry; else it unloads the plug-in at once
 };
 
 class DialogUninstall : public Dialog, public ::testing::WithParamInterface<UninstallCase> {};
@@ -489,12 +529,16 @@ TEST_P(DialogUninstall, AsksAboutTheSettingsAndLeavesNothingRunning) {
   const UninstallCase& c = GetParam();
   HostSettingsFolder hostFolder;
   const std::string bytes = harness::SettingsBytes("$A", 1, 0, 1, 0, 0), perUser = hostFolder.PerUserFile();
+  const std::string besideTemporary = Narrow(standin::ProgramDirectory()) + "gen_Tavrin.tmp";
+  const std::string perUserTemporary = hostFolder.Plugins() + "\\gen_Tavrin.tmp";
   CreateDirectoryA(hostFolder.Plugins().c_str(), nullptr);
   harness::WriteSettingsFile(bytes, std::wstring(perUser.begin(), perUser.end()));
+  for (const std::string& cutShort : {besideTemporary, perUserTemporary})
+    harness::WriteSettingsFile("cut short", std::wstring(cutShort.begin(), cutShort.end()));
   ASSERT_NO_FATAL_FAILURE(StartAll(bytes, kTitle, [&](standin::StandInPlayer& player) {
     player.SetSettingsDirectory(hostFolder.Folder());
     player.SetAnswerOverride(0, c.hostVersion);
-  }, c.dialogOpen));
+  }, c.running != Running::kNever));
   int answer = -1;
   std::string question;
   Step uninstallThenStop = [&](HWND page) {
@@ -504,28 +548,38 @@ TEST_P(DialogUninstall, AsksAboutTheSettingsAndLeavesNothingRunning) {
                    if (c.yes) harness::Click(shown, IDYES);
                    else PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
                  })});
-    host->Stop();
+    if (c.hostStops) host->Stop();
     return true;
   };
-  if (c.dialogOpen) RunDialog({uninstallThenStop});
+  if (c.running == Running::kDialogOpen) RunDialog({uninstallThenStop});
   else uninstallThenStop(host->Player().Window());
   EXPECT_EQ(c.expected, answer);
   EXPECT_NE(std::string::npos, question.find("settings")) << question;
+  if (c.running == Running::kStarted) {
+    EXPECT_GE(messenger.WaitForLine("command 376"), 0) << messenger.LogText();
+  }
   const size_t ticks = host->Ticks();
   harness::PumpForTimerPeriods(5, 40);
   EXPECT_EQ(ticks, host->Ticks()) << "ticks after stop";
+  if (!c.hostStops) host->UnloadWithoutStop();
   host.reset();
   harness::PumpForTimerPeriods(5, 40);  // unloaded: a timer left behind would fault
   std::string beside = "(missing)";
   harness::ReadSettingsFile(&beside);
   EXPECT_EQ(c.yes ? "(missing)" : bytes, beside);
   EXPECT_EQ(c.yes ? "(missing)" : bytes, hostFolder.PerUserBytes());
+  for (const std::string& cutShort : {besideTemporary, perUserTemporary}) {
+    EXPECT_EQ(!c.yes, GetFileAttributesA(cutShort.c_str()) != INVALID_FILE_ATTRIBUTES) << cutShort;
+    DeleteFileA(cutShort.c_str());
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dialog, DialogUninstall,
-                         ::testing::Values(UninstallCase{"NeverStartedYes", false, true, 0x5050, 1},
-                                           UninstallCase{"DialogOpenNoByEnter", true, false, 0x504F, 0}),
-                         [](const ::testing::TestParamInfo<UninstallCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Dialog, DialogUninstall,
+    ::testing::Values(UninstallCase{"NeverStartedYes", Running::kNever, true, 0x5050, 1, true},
+                      UninstallCase{"DialogOpenNoByEnter", Running::kDialogOpen, false, 0x504F, 0, true},
+                      UninstallCase{"StartedYesUnloadedWithoutStop", Running::kStarted, true, 0x5050, 1, false}),
+    [](const ::testing::TestParamInfo<UninstallCase>& info) { return info.param.name; });
 
 void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
   std::vector<INPUT> inputs;

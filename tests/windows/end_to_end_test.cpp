@@ -22,6 +22,32 @@ class EndToEnd : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
   }
+  // Sets the player's clock to each step's time in turn: the records (their
+  // texts, with no icon or headphones) and closing commands ("376") listed
+  // for it come, and then, a few ticks (counted by their first request)
+  // later, nothing more.
+  void ExpectSteps(PluginHost& host, intptr_t firstRequest, const std::vector<int64_t>& clockMs,
+                   const std::vector<std::vector<std::string>>& afterStep) {
+    auto events = [this] {
+      std::vector<std::string> seen;
+      for (const std::string& line : messenger.Lines()) {
+        if (line == "command 376") seen.push_back("376");
+        if (line.rfind("record ", 0) == 0) seen.push_back(line);
+      }
+      return seen;
+    };
+    std::vector<std::string> expected;
+    ASSERT_EQ(clockMs.size(), afterStep.size());
+    for (size_t step = 0; step < clockMs.size(); ++step) {
+      host.Player().Clock().Set(clockMs[step]);
+      for (const std::string& event : afterStep[step])
+        expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
+      standin::PumpUntil([&] { return events().size() >= expected.size(); }, 5000);
+      const size_t ticks = host.Player().CountQueries(firstRequest) + 3;
+      ASSERT_TRUE(standin::PumpUntil([&] { return host.Player().CountQueries(firstRequest) >= ticks; }, 5000));
+      ASSERT_EQ(expected, events()) << "after step " << step << "\n" << messenger.LogText();
+    }
+  }
   harness::SettingsFileGuard settings;
   MessengerProcess messenger;
 };
@@ -101,6 +127,46 @@ TEST_F(EndToEnd, BufferingStreamAndTrackChanges) {
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
+// A messenger busy 8 s with each apply command never holds up the player:
+// its loop goes on (the longest stall well under 2 s), the three titles that
+// come meanwhile give way to the newest, and a stop during the next busy
+// command returns at once; the host unloads the DLL, and the goodbye still
+// comes once the messenger answers.
+TEST_F(EndToEnd, ABusyMessengerNeverHoldsUpThePlayer) {
+  harness::WriteSettingsFile(harness::SettingsBytes("$A - $T", 1, 0, 0, 0, 0));
+  MessengerOptions busy;
+  busy.slowApplyMs = 8000;
+  std::string error;
+  ASSERT_TRUE(messenger.Start(busy, 10000, &error)) << error;
+  standin::PlayerScript script;
+  ASSERT_TRUE(standin::ParsePlayerScript("entry 245 192 44 One - A\nentry 245 192 44 Two - B\n"
+                                         "entry 245 192 44 Three - C\nentry 245 192 44 Four - D\n"
+                                         "at 0 play 0\nat 1000 play 1\nat 2000 play 2\nat 3000 play 3\n",
+                                         &script, &error))
+      << error;
+  PluginHost host(script);
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  host.Player().StartHeartbeat();
+  ASSERT_EQ(0, host.Start());
+  const int first = messenger.WaitForLine("command 391");
+  ASSERT_GE(first, 0) << messenger.LogText();
+  for (int64_t ms : {1000, 2000, 3000}) {
+    host.Player().Clock().Set(ms);
+    ASSERT_TRUE(host.WaitForTicks(3));
+  }
+  ASSERT_GE(messenger.WaitForLine("command 391", first + 1, 15000), 0) << messenger.LogText();
+  const DWORD stopping = GetTickCount();
+  host.Stop();
+  EXPECT_LT(GetTickCount() - stopping, 2000u);
+  host.Player().UnloadPlugin();
+  ASSERT_GE(messenger.WaitForLine("command 376", first, 15000), 0) << messenger.LogText();
+  EXPECT_EQ((std::vector<std::string>{RecordLine("One - A", 0, false), RecordLine("Four - D", 0, false)}),
+            LinesStartingWith(messenger.Lines(), "record "));
+  const int64_t stallUs = host.Player().LongestHeartbeatGapUs();
+  EXPECT_TRUE(stallUs > 0 && stallUs < 2000000) << stallUs;
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
 // The tick tells the record where its " (paused)" mark starts: the mark ends
 // the published text whole after a long title's conversion to UTF-8.
 TEST_F(EndToEnd, TheMarkSurvivesALongTitle) {
@@ -127,10 +193,13 @@ TEST_F(EndToEnd, TheMarkSurvivesALongTitle) {
 // the ANSI title's queries; with the UTF-8 option the wide title, whole in any
 // script; and with a host that does not know the wide-title request (it
 // answers 1, or any value below an address), the ANSI title after all,
-// published as the UTF-8 option always did. The tags only with a template that
-// names one, on the first tick and after the entry changes (here to a stream,
-// whose tags are never asked for): with the UTF-8 option as wide text first,
-// then in ANSI for what that leaves empty.
+// published as the UTF-8 option always did. With a template that names a tag,
+// the entry's file name on every tick, and its tags on the first tick and
+// after the entry changes (here to a stream, whose tags are never asked for):
+// with the UTF-8 option as wide text first, then in ANSI for what that leaves
+// empty, cut to its buffer even from a host that fills it without the zero.
+// An entry of the same title is another entry when its file or its
+// position differs: its tags and its position show together.
 struct TitleCase {
   const char* name;
   int utf8;
@@ -141,8 +210,15 @@ struct TitleCase {
   const char* format;
   const char* titleRequests;  // of each tick
   const char* songTags;       // the tag requests of the song's first tick
-  const char* streamTags;     // and of the stream's
+  const char* nextTags;       // and of the next entry's
   std::string recordText;
+  // What plays next at 1000 ms (null: the stream): the playlist's second
+  // entry, or the first of a new playlist; and the record it brings.
+  const char* next = nullptr;
+  bool newPlaylist = false;
+  std::string nextRecord = "";
+  std::string album = "Album";  // the song's
+  bool hostFillsTagBuffersWhole = false;  // with a tag that long, without the zero
 };
 
 class EndToEndTitles : public EndToEnd, public ::testing::WithParamInterface<TitleCase> {};
@@ -158,35 +234,48 @@ TEST_P(EndToEndTitles, QueriesAndRecord) {
   if (c.needsWesternCodePage && GetACP() != 1252) GTEST_SKIP() << "needs the Western code page";
   harness::WriteSettingsFile(harness::SettingsBytes(c.format, 1, 0, 1, 0, c.utf8));
   ASSERT_NO_FATAL_FAILURE(StartMessenger());
-  standin::PlayerScript script;
+  const std::string next = c.next != nullptr ? c.next
+                                             : "entry -1 128 44 Kestrel FM\nfile http://radio.example/kestrel\n"
+                                               "tag album Never Asked For\n";
+  standin::PlayerScript script, newPlaylist;
   std::string error;
-  ASSERT_TRUE(standin::ParsePlayerScript(std::string("entry 245 192 44 ") + c.title + "\ntag album Album\n" +
-                                             "entry -1 128 44 Kestrel FM\nfile http://radio.example/kestrel\n"
-                                             "tag album Never Asked For\nat 0 play 0\nat 1000 play 1\n",
+  ASSERT_TRUE(standin::ParsePlayerScript(std::string("entry 245 192 44 ") + c.title + "\ntag album " + c.album + "\n" +
+                                             (c.newPlaylist ? "at 0 play 0\n" : next + "at 0 play 0\nat 1000 play 1\n"),
                                          &script, &error))
       << error;
+  ASSERT_TRUE(standin::ParsePlayerScript(next + "at 0 play 0\n", &newPlaylist, &error)) << error;
   PluginHost host(script);
   ASSERT_TRUE(host.Ok(&error)) << error;
   if (c.wideTitleAnswer != 0) host.Player().SetAnswerOverride(213, c.wideTitleAnswer);
   if (!c.hostFillsWideTags) host.Player().SetAnswerOverride(3026, 1);
+  host.Player().SetFillsTagBuffersWhole(c.hostFillsTagBuffersWhole);
   ASSERT_EQ(0, host.Start());
   const int at = NextRecord(messenger, 0);
   ASSERT_GE(at, 0) << messenger.LogText();
   EXPECT_EQ(RecordLine(c.recordText, 0, true), messenger.Lines()[at]);
   ASSERT_TRUE(host.WaitForTicks(2));
+  if (c.newPlaylist) host.Player().SetScript(newPlaylist);
   host.Player().Clock().Set(1000);
+  if (!c.nextRecord.empty()) {
+    const int nextAt = NextRecord(messenger, at + 1);
+    ASSERT_GE(nextAt, 0) << messenger.LogText();
+    EXPECT_EQ(RecordLine(c.nextRecord, 0, true), messenger.Lines()[nextAt]);
+  }
   ASSERT_TRUE(host.WaitForTicks(2));
   host.Stop();
   // Unchanged ticks in between; a stream has no length, so no position is asked for its bar.
-  const std::string song = std::string("125 ") + c.titleRequests, stream = "125 " + ForSecondEntry(c.titleRequests);
-  const std::string expected = "335 " + song + " 105/1 126/1 126 124" + c.songTags + " 105/1 105( " + song +
-                               " 105/1 105)+ " + stream + " 105/1 126/1 126 124" + c.streamTags + " 105/1( " + stream +
-                               " 105/1)+";
+  const std::string song = std::string("125 ") + c.titleRequests;
+  const std::string then = "125 " + (c.newPlaylist ? c.titleRequests : ForSecondEntry(c.titleRequests));
+  const std::string bar = c.next != nullptr ? " 105/1 105" : " 105/1";
+  const std::string expected = "335 65536 65573:Tavrin_StatusOnOff " + song + " 105/1 126/1 126 124" + c.songTags +
+                               " 105/1 105( " + song + " 105/1 105)+ " + then + " 105/1 126/1 126 124" + c.nextTags +
+                               bar + "( " + then + bar + ")+";
   EXPECT_TRUE(std::regex_match(host.Requests(), std::regex(expected))) << host.Requests() << "\nexpected " << expected;
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
 const char kSection[] = "$A - $T$( from $R$)";
+const char kNumbered[] = "$I. $A$( from $R$)";
 
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, EndToEndTitles,
@@ -203,12 +292,22 @@ INSTANTIATE_TEST_SUITE_P(
                   "Beyonc\xE9|D\xE9j\xE0 Vu"},
         TitleCase{"DefaultTemplate", 0, 0, true, false, "A - B", "$A - $T ($D) $P", "212", "", "",
                   "A - B (4:05) [|---------]"},
-        TitleCase{"AnsiTags", 0, 0, true, false, "A - B", kSection, "212", " 211 290:album", " 211/1",
+        TitleCase{"AnsiTags", 0, 0, true, false, "A - B", kSection, "212 211", " 290:album", "",
                   "A - B from Album"},
-        TitleCase{"WideTags", 1, 0, true, false, "A - B", kSection, "213", " 214 3026:album", " 214/1",
+        TitleCase{"WideTags", 1, 0, true, false, "A - B", kSection, "213 214", " 3026:album", "",
                   "A - B from Album"},
-        TitleCase{"WideTagsLeftEmpty", 1, 0, false, false, "A - B", kSection, "213",
-                  " 214 3026:album 211 290:album", " 214/1", "A - B from Album"}),
+        TitleCase{"WideTagsLeftEmpty", 1, 0, false, false, "A - B", kSection, "213 214",
+                  " 3026:album 211 290:album", "", "A - B from Album"},
+        TitleCase{"ANewPlaylistWithAnotherFileOfTheSameTitle", 0, 0, true, false, "A - B", kNumbered, "212 211",
+                  " 290:album", " 290:album", "1. A from Album",
+                  "entry 245 192 44 A - B\nfile C:\\Hits\\01.mp3\ntag album Greatest Hits\n", true,
+                  "1. A from Greatest Hits"},
+        TitleCase{"TheSameFileQueuedTwice", 1, 0, true, false, "A - B", kNumbered, "213 214", " 3026:album",
+                  " 3026:album", "1. A from Album", "entry 245 192 44 A - B\nfile C:\\Music\\1.mp3\n", false,
+                  "2. A from Album"},
+        TitleCase{"ATagFillingItsBufferWhole", 1, 0, false, false, "A - B", kSection, "213 214",
+                  " 3026:album 211 290:album", "", "A - B from " + std::string(127, 'x'), nullptr, false, "",
+                  std::string(200, 'x'), true}),
     [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
 
 // Paused and stopped, in each of the three modes: the status stays, is
@@ -245,29 +344,9 @@ TEST_P(EndToEndPlayback, PauseStopAndResume) {
   if (c.stateAnswer != 0) host.Player().SetAnswerOverride(104, c.stateAnswer);
   ASSERT_EQ(0, host.Start());
 
-  auto events = [&] {
-    std::vector<std::string> seen;
-    for (const std::string& line : messenger.Lines()) {
-      if (line == "command 376") seen.push_back("376");
-      if (line.rfind("record ", 0) == 0) seen.push_back(line);
-    }
-    return seen;
-  };
-  std::vector<std::string> expected;
-  const int64_t stepsMs[] = {0, 10000, 20000, 30000, 40000};
-  ASSERT_EQ(5u, c.afterStep.size());
-  for (size_t step = 0; step < 5; ++step) {
-    host.Player().Clock().Set(stepsMs[step]);
-    for (const std::string& event : c.afterStep[step])
-      expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
-    standin::PumpUntil([&] { return events().size() >= expected.size(); }, 5000);
-    // A few more ticks, and nothing more comes. (A tick that only finds
-    // playback paused asks for nothing else.)
-    const intptr_t firstRequest = c.whenNotPlaying != 0 ? 104 : 125;
-    const size_t ticks = host.Player().CountQueries(firstRequest) + 3;
-    ASSERT_TRUE(standin::PumpUntil([&] { return host.Player().CountQueries(firstRequest) >= ticks; }, 5000));
-    ASSERT_EQ(expected, events()) << "after step " << step << "\n" << messenger.LogText();
-  }
+  // A tick that only finds playback paused asks for nothing else.
+  ASSERT_NO_FATAL_FAILURE(ExpectSteps(host, c.whenNotPlaying != 0 ? 104 : 125, {0, 10000, 20000, 30000, 40000},
+                                      c.afterStep));
   host.Stop();
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
@@ -293,5 +372,65 @@ INSTANTIATE_TEST_SUITE_P(
                       {kCell2}}},
         PlaybackCase{"Clear", 2, 0, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}}),
     [](const ::testing::TestParamInfo<PlaybackCase>& info) { return info.param.name; });
+
+// What never gets published: a stream (not an audio CD's track), a video
+// while it plays (not on an older player, which answers 1), a file in a
+// folder the user named; the status goes once and the next entry that may
+// show goes out at once. And a new song only after it was current 1 s: the
+// one skipped through never shows. The rules ask the file name once per
+// entry, 501 on every tick.
+struct HideCase {
+  const char* name;
+  std::string tail;  // after the record: whenNotPlaying, the flags, the delay, the words and their zero
+  const char* second;  // the second of three entries (One, Two, Three), played in turn a second apart
+  intptr_t videoAnswer;  // 0: the player's own
+  std::vector<std::vector<std::string>> steps;  // the texts or "376" that come as each entry plays
+  intptr_t askedRequest;  // ... this many times, or on every tick (kEveryTick)
+  size_t asks;
+};
+constexpr size_t kEveryTick = ~size_t{0};
+
+class EndToEndHidden : public EndToEnd, public ::testing::WithParamInterface<HideCase> {};
+
+TEST_P(EndToEndHidden, ClearedOnceAndBack) {
+  const HideCase& c = GetParam();
+  harness::WriteSettingsFile(harness::SettingsBytes("$A", 1, 0, 0, 0, 0) + c.tail);
+  ASSERT_NO_FATAL_FAILURE(StartMessenger());
+  standin::PlayerScript script;
+  std::string error;
+  ASSERT_TRUE(standin::ParsePlayerScript(std::string("entry 100 192 44 One\n") + c.second +
+                                             "entry 100 192 44 Three\nat 0 play 0\nat 1000 play 1\nat 2000 play 2\n",
+                                         &script, &error))
+      << error;
+  PluginHost host(script);
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  if (c.videoAnswer != 0) host.Player().SetAnswerOverride(501, c.videoAnswer);
+  ASSERT_EQ(0, host.Start());
+  ASSERT_NO_FATAL_FAILURE(ExpectSteps(host, 125, {0, 1000, 2000}, c.steps));
+  host.Stop();
+  const size_t asked = host.Player().CountQueries(c.askedRequest);
+  EXPECT_EQ(c.asks == kEveryTick ? host.Ticks() : c.asks, asked) << host.Requests();
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
+const std::vector<std::vector<std::string>> kSecondHidden = {{"One"}, {"376"}, {"Three"}};
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, EndToEndHidden,
+    ::testing::Values(
+        HideCase{"Streams", std::string("\0\x01\0\0", 4), "entry -1 128 44 Two\nfile http://radio.example/two\n", 0,
+                 kSecondHidden, 211, 3},
+        HideCase{"AudioCdTracks", std::string("\0\x01\0\0", 4), "entry 100 192 44 Two\nfile cda://D,2\n", 0,
+                 {{"One"}, {"Two"}, {"Three"}}, 211, 3},
+        HideCase{"Videos", std::string("\0\x02\0\0", 4), "entry 100 192 44 Two\nvideo\n", 0, kSecondHidden, 501,
+                 kEveryTick},
+        HideCase{"VideosOnAnOlderPlayer", std::string("\0\x02\0\0", 4), "entry 100 192 44 Two\nvideo\n", 1,
+                 {{"One"}, {"Two"}, {"Three"}}, 501, kEveryTick},
+        HideCase{"PathWords", std::string("\0\0\0 Audiobooks; private\0", 24),
+                 "entry 100 192 44 Two\nfile D:\\Private\\Two.mp3\n", 0, kSecondHidden, 211, 3},
+        // Each entry plays for a few ticks only: the one skipped never shows.
+        HideCase{"ShownOnlyAfterASecond", std::string("\0\0\x01\0", 4), "entry 100 192 44 Two\n", 0,
+                 {{"One"}, {}, {"Three"}}, 211, 0}),
+    [](const ::testing::TestParamInfo<HideCase>& info) { return info.param.name; });
 
 }  // namespace

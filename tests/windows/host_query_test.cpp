@@ -67,7 +67,7 @@ class HostQueryTest : public ::testing::Test {
 
   // One tick's composition, as the plug-in runs it.
   const char* Compose(const char* format) {
-    RefreshTrackFields(QueryHost, false, 0, &composer_.fields);
+    RefreshTrackFields(QueryHost, false, 0, 0, &composer_.fields);
     RecomposeNextTick(&composer_);  // the template may differ from the last call's
     return ComposeStatus(format, nullptr, &composer_);
   }
@@ -78,7 +78,7 @@ class HostQueryTest : public ::testing::Test {
 };
 
 TEST_F(HostQueryTest, FieldsComeFromTheHostWindow) {
-  RefreshTrackFields(QueryHost, false, 0, &fields_);
+  RefreshTrackFields(QueryHost, false, 0, 0, &fields_);
   EXPECT_STREQ("Some Artist", fields_.songText);
   ASSERT_NE(nullptr, fields_.titlePart);
   EXPECT_STREQ("Some Song", fields_.titlePart);
@@ -105,7 +105,7 @@ TEST_F(HostQueryTest, ComposesTheStatusOncePerText) {
 
 TEST_F(HostQueryTest, NegativeAnswersKeepTheirSign) {
   g_answers.lengthSeconds = -1;  // no length known
-  RefreshTrackFields(QueryHost, false, 0, &fields_);
+  RefreshTrackFields(QueryHost, false, 0, 0, &fields_);
   EXPECT_STREQ("", fields_.lengthText);
   EXPECT_STREQ("", fields_.progressText);
 }

@@ -58,11 +58,19 @@ class SettingsFileTest : public ::testing::Test {
   }
   void CleanUp() {
     SetFileAttributesA(perUser_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(beside_.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA((plugins_ + "\\gen_Tavrin.ini").c_str());
     DeleteFileA(beside_.c_str());
     RemoveDirectoryA(beside_.c_str());
     DeleteFileA(perUser_.c_str());
     RemoveDirectoryA(perUser_.c_str());
+    // Wine's ReplaceFileA leaves the name it took for the old file (rf*.tmp)
+    // when that file is held open.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((plugins_ + "\\rf*.tmp").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+      DeleteFileA((plugins_ + "\\" + found.cFileName).c_str());
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
     RemoveDirectoryA(plugins_.c_str());
     DeleteFileA(plugins_.c_str());
     RemoveDirectoryA(hostFolder_.c_str());
@@ -113,6 +121,9 @@ TEST_F(SettingsFileTest, SavesBesideThePluginAndLoadsBack) {
   settings_.intervalSeconds = 7;
   settings_.utf8Text = 1;
   settings_.whenNotPlaying = kClearStatus;
+  settings_.hideFlags = kHideStreams | kHideVideos;
+  settings_.newSongDelaySeconds = 99;
+  ReplaceHiddenPathWords("Audiobooks; Private", &settings_);
   EXPECT_TRUE(SaveSettingsFile(locations_, settings_).saved);
   ResetSettings(&settings_);
   EXPECT_EQ("Line one\r\nLine two $P", Loaded());
@@ -122,6 +133,9 @@ TEST_F(SettingsFileTest, SavesBesideThePluginAndLoadsBack) {
   EXPECT_EQ(7, settings_.intervalSeconds);
   EXPECT_EQ(1, settings_.utf8Text);
   EXPECT_EQ(kClearStatus, settings_.whenNotPlaying);
+  EXPECT_EQ(kHideStreams | kHideVideos, settings_.hideFlags);
+  EXPECT_EQ(99, settings_.newSongDelaySeconds);
+  EXPECT_STREQ("Audiobooks; Private", settings_.hiddenPathWords);
 }
 
 // An unwritable plug-in folder sends the settings to the per-user file, in a
@@ -144,6 +158,19 @@ TEST_F(SettingsFileTest, PerUserFileWhileThePluginFolderIsNotWritableThenBack) {
   EXPECT_TRUE(SaveSettingsFile(locations_, settings_).saved);
   EXPECT_EQ("(missing)", ReadAll(perUser_));
   EXPECT_EQ("beside again", Loaded());
+}
+
+// What the user set on the file stays through a Save: a hidden system file
+// is still one.
+TEST_F(SettingsFileTest, ASaveKeepsTheFilesAttributes) {
+  const DWORD set = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  WriteAll(beside_, kDefaultBytes);
+  ASSERT_TRUE(SetFileAttributesA(beside_.c_str(), set));
+  ReplaceStatusFormat("hidden", &settings_);
+  EXPECT_TRUE(SaveSettingsFile(locations_, settings_).saved);
+  EXPECT_EQ("hidden", Loaded());
+  const DWORD attributes = GetFileAttributesA(beside_.c_str());
+  EXPECT_EQ(set, attributes & set) << std::hex << attributes;
 }
 
 // Neither place takes them: reported, with the system's reason for each.
@@ -197,6 +224,7 @@ TEST_F(SettingsFileTest, AnOlderPerUserFileNeverShadowsASave) {
     const SaveReport report = SaveSettingsFile(locations_, settings_);
     EXPECT_EQ(report.saved, Loaded() == "newer") << "read-only " << readOnly;
     EXPECT_EQ(report.saved, report.perUserError == 0) << "read-only " << readOnly;
+    EXPECT_FALSE(readOnly && report.saved) << "a read-only file is the user's word";
     CloseHandle(held);
     SetFileAttributesA(perUser_.c_str(), FILE_ATTRIBUTE_NORMAL);
   }

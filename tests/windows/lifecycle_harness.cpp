@@ -140,7 +140,8 @@ std::string PluginHost::Requests() const {
     if (!requests.empty()) requests += ' ';
     requests += std::to_string(query.request);
     if (!query.tag.empty()) requests += ":" + query.tag;
-    else if (query.wParam != 0) requests += "/" + std::to_string(query.wParam);
+    else if (query.wParam != 0 && query.request < standin::StandInPlayer::kNamedMessageRequest)
+      requests += "/" + std::to_string(query.wParam);
   }
   return requests;
 }

@@ -52,11 +52,14 @@ class PluginHost {
   standin::StandInPlayer& Player() { return player; }
   int Start() { started = true; return player.StartPlugin(); }
   void Stop() { started = false; player.StopPlugin(); }
+  // As a host may do right after the uninstall entry answers 1.
+  void UnloadWithoutStop() { started = false; player.UnloadPlugin(); }
   // Ticks so far: every tick begins by asking for the playlist position.
   size_t Ticks() const { return player.CountQueries(125); }
   // The requests asked so far, in order ("125 212/2 105/1 ... 290:album";
-  // wParam after a slash when it is not 0, a file-tag request's tag after a
-  // colon), for comparing a tick's queries exactly.
+  // wParam after a slash when it is not 0, a file-tag request's tag or a
+  // hotkey action's id after a colon; never the address that 65536 and the
+  // named messages above it carry), for comparing a tick's queries exactly.
   std::string Requests() const;
   // Pumps until `count` more ticks have happened; false at the bound.
   bool WaitForTicks(size_t count, DWORD timeoutMs = 5000);

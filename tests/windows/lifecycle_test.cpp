@@ -10,6 +10,7 @@ namespace {
 using harness::PluginHost;
 
 const char kTitle[] = "Some Artist - Some Song";
+const char kFormat[] = "$A - $T ($D) $P";
 
 TEST(Lifecycle, NoSettingsFileStartsOneSecondTimer) {
   harness::SettingsFileGuard settings;
@@ -58,6 +59,7 @@ struct DisabledCase {
   bool messengerRunning;
   bool signedOut;
   bool expectClosing;
+  bool hotkeyService;  // else the host does not know it: nothing is registered
 };
 
 class DisabledStart : public ::testing::TestWithParam<DisabledCase> {};
@@ -76,11 +78,13 @@ TEST_P(DisabledStart, NoTicksAndClosingCommandOnlyToAReadyMessenger) {
   PluginHost host(harness::OneTrack(kTitle, 245, 61000));
   std::string error;
   ASSERT_TRUE(host.Ok(&error)) << error;
+  if (!c.hotkeyService) host.Player().SetAnswerOverride(65536, 0);
 
   EXPECT_EQ(0, host.Start());
   // An enabled plug-in with interval 0 would tick every 10 ms or so.
   harness::PumpForTimerPeriods(5, 40);
-  EXPECT_EQ("335", host.Requests()) << "only start's question for the host's settings folder";
+  EXPECT_EQ(c.hotkeyService ? "335 65536 65573:Tavrin_StatusOnOff" : "335 65536", host.Requests())
+      << "only start's questions (the host's settings folder, its hotkey service) and the key's registration";
 
   const DWORD stopStarted = GetTickCount();
   host.Stop();
@@ -98,9 +102,9 @@ TEST_P(DisabledStart, NoTicksAndClosingCommandOnlyToAReadyMessenger) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lifecycle, DisabledStart,
-                         ::testing::Values(DisabledCase{"ReadyMessenger", true, false, true},
-                                           DisabledCase{"SignedOutMessenger", true, true, false},
-                                           DisabledCase{"NoMessenger", false, false, false}),
+                         ::testing::Values(DisabledCase{"ReadyMessenger", true, false, true, true},
+                                           DisabledCase{"SignedOutMessenger", true, true, false, true},
+                                           DisabledCase{"NoMessenger", false, false, false, false}),
                          [](const ::testing::TestParamInfo<DisabledCase>& info) { return info.param.name; });
 
 // A host that starts the plug-in twice without a stop restarts it: the first
@@ -161,6 +165,62 @@ TEST(Lifecycle, WithoutItsModuleInstanceTheHostsOwnIniIsNeverRead) {
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
 
+// The status on/off key, registered once per load with the host's hotkey
+// service: a press does what a Save with "Enable status changing" flipped
+// would (the file, the goodbye, the timer), a press after stop does nothing,
+// and a second start makes the key work again. (A host without the service:
+// DisabledStart's last row.)
+TEST(Lifecycle, TheStatusKeyTurnsPublishingOffAndOn) {
+  harness::SettingsFileGuard settings;
+  harness::WriteSettingsFile(harness::SettingsBytes(kFormat, 1, 0, 1, 0, 0));
+  MessengerProcess messenger;
+  std::string error;
+  ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
+  PluginHost host(harness::OneTrack(kTitle, 245, 61000));
+  ASSERT_TRUE(host.Ok(&error)) << error;
+  standin::StandInPlayer& player = host.Player();
+  ASSERT_EQ(0, host.Start());
+  ASSERT_GE(messenger.WaitForLine("record "), 0) << messenger.LogText();
+  const standin::HotkeyAction* action = player.FindHotkeyAction("Tavrin_StatusOnOff");
+  ASSERT_NE(nullptr, action);
+  EXPECT_STREQ("Tavrin: status on/off", action->name);
+  EXPECT_TRUE(action->flags == 0 && action->uMsg != 0 && action->wParam == 0 && action->lParam == 0);
+  EXPECT_TRUE(IsWindow(action->wnd));
+  for (int word : action->extended) EXPECT_EQ(0, word);
+
+  auto fileSays = [](int enabled) {
+    std::string bytes;
+    return harness::ReadSettingsFile(&bytes) && bytes == harness::SettingsBytes(kFormat, enabled, 0, 1, 0, 0);
+  };
+  ASSERT_TRUE(player.PressHotkey("Tavrin_StatusOnOff"));  // off: saved, the status goes, no more ticks
+  EXPECT_TRUE(fileSays(0));
+  ASSERT_GE(messenger.WaitForLine("command 376"), 0) << messenger.LogText();
+  const size_t ticksWhenOff = host.Ticks();
+  harness::PumpForTimerPeriods(5, 40);
+  EXPECT_EQ(ticksWhenOff, host.Ticks());
+  ASSERT_TRUE(player.PressHotkey("Tavrin_StatusOnOff"));  // on: saved, and the first tick publishes
+  EXPECT_TRUE(fileSays(1));
+  ASSERT_TRUE(standin::PumpUntil([&] { return LinesStartingWith(messenger.Lines(), "record ").size() >= 2; }, 5000))
+      << messenger.LogText();
+
+  host.Stop();
+  EXPECT_FALSE(player.PressHotkey("Tavrin_StatusOnOff")) << "a press after stop reached a window";
+  ASSERT_EQ(0, host.Start());  // the same load: asked and registered once, the record gets the new window
+  ASSERT_TRUE(host.WaitForTicks(2));  // a registration is posted: it would be in by now
+  EXPECT_EQ(1u, player.CountQueries(65536));
+  EXPECT_EQ(1u, player.CountQueries(standin::StandInPlayer::kHotkeyAddMessage));
+  ASSERT_TRUE(player.PressHotkey("Tavrin_StatusOnOff"));
+  EXPECT_TRUE(fileSays(0));
+  host.Stop();
+  // The first status, off's goodbye, on's status, stop's goodbye; after the
+  // second start its status and off's goodbye, and stop has no link left.
+  EXPECT_EQ((std::vector<std::string>{"command 391", "command 376", "command 391", "command 376", "command 391",
+                                      "command 376"}),
+            LinesStartingWith(messenger.Lines(), "command "))
+      << messenger.LogText();
+  EXPECT_EQ(0, PluginHost::FaultsInPlugin());
+}
+
 TEST(Lifecycle, StopRightAfterStartWithoutMessengerSendsNothing) {
   harness::SettingsFileGuard settings;
   PluginHost host(harness::OneTrack(kTitle, 245, 61000));
@@ -168,7 +228,7 @@ TEST(Lifecycle, StopRightAfterStartWithoutMessengerSendsNothing) {
   ASSERT_TRUE(host.Ok(&error)) << error;
   EXPECT_EQ(0, host.Start());
   host.Stop();
-  EXPECT_EQ("335", host.Requests());
+  EXPECT_EQ("335 65536", host.Requests());
   // Started and stopped again in the same process, as a host reloading it would.
   EXPECT_EQ(0, host.Start());
   host.Stop();

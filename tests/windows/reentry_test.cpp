@@ -1,12 +1,11 @@
-// A Save or a stop that runs inside a tick's wait for the messenger.
+// A Save or a stop while the messenger handles a command.
 //
-// While the tick hands its text over, it waits for the messenger to handle the
-// apply command, and that wait lets messages sent to the player's thread run.
-// Here the stand-in messenger, while it handles the command, sends such a
-// message to a window on the player's thread, whose procedure then saves the
-// open settings dialog or stops the plug-in. Either retires the link the tick
-// is still inside; that link must live until the tick is done with it, so its
-// closing command reaches the messenger after the record, not before.
+// Here the stand-in messenger, while it handles the apply command (or the
+// closing one), sends a message to a window on the player's thread, whose
+// procedure then saves the open settings dialog or stops the plug-in, and
+// the messenger goes on only once that is done. The hand-over thread is then
+// still inside the command: the link's closing command must reach the
+// messenger after the record, not before, and a stop has the last word.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -147,10 +146,11 @@ class ReentryAtGoodbye : public Reentry {
     notifyOnClosing = true;
     Reentry::SetUp();
   }
-  // After a stop and unload inside the goodbye: the goodbye was all, and
-  // nothing ticks, asks the host or publishes any more.
+  // After a stop and unload inside the goodbye (which Save and a second start
+  // leave to the hand-over thread): the goodbye was all, and nothing ticks,
+  // asks the host or publishes any more.
   void ExpectNothingAfterTheGoodbye() {
-    ASSERT_TRUE(stoppedInside) << messenger.LogText();
+    ASSERT_TRUE(standin::PumpUntil([this] { return stoppedInside; }, 5000)) << messenger.LogText();
     harness::PumpForTimerPeriods(5, 20);
     EXPECT_EQ(queriesAtUnload, host->Player().Queries().size()) << host->Requests();
     EXPECT_EQ((std::vector<std::string>{"command 376", callback.NotifiedLine()}), EventsSinceArmed())
@@ -230,10 +230,8 @@ TEST_F(Reentry, SaveInsideATicksQueryExpandsTheNewTemplate) {
 }
 
 // The host may also unload the plug-in right after stopping it, while the
-// tick is still waiting for the messenger inside the module's code: the tick
-// must return into a module that is still there, and its link still says
-// goodbye. (This and the tests after it come last in this program: such a
-// stop pins the module for the rest of the process.)
+// hand-over thread is still inside the messenger's command: the thread must
+// finish in a module that is still there, and its link still says goodbye.
 TEST_F(Reentry, StopAndUnloadDuringTheHandOverStillSaysGoodbye) {
   ArmStopAndUnload();
   host->Player().Clock().Set(kCell4ClockMs);
@@ -246,8 +244,38 @@ TEST_F(Reentry, StopAndUnloadDuringTheHandOverStillSaysGoodbye) {
       << messenger.LogText();
 }
 
-// Save and a second start both retire the old link, whose goodbye waits on
-// the messenger; a stop and unload inside it is the last word.
+// A stop and unload inside one of the host's own answers, during a tick (its
+// first query) or during a second start (its settings-folder query): the call
+// that asked returns into a module that is still there and asks nothing
+// more, nothing starts again, and the link still says goodbye.
+class ReentryInsideAQuery : public Reentry, public ::testing::WithParamInterface<intptr_t> {};
+
+TEST_P(ReentryInsideAQuery, StopAndUnloadEndEverything) {
+  const intptr_t request = GetParam();
+  host->Player().SetQueryHook([this, request](intptr_t, intptr_t asked) {
+    if (asked != request) return;
+    host->Player().SetQueryHook(nullptr);
+    stoppedInside = true;
+    host->Stop();
+    host->Player().UnloadPlugin();
+    queriesAtUnload = host->Player().Queries().size();
+  });
+  if (request == 335) host->Start();
+  ASSERT_TRUE(standin::PumpUntil([this] { return stoppedInside; }, 5000));
+  harness::PumpForTimerPeriods(5, 20);
+  // The query it stopped in is logged once answered: last, and nothing after it.
+  ASSERT_EQ(queriesAtUnload + 1, host->Player().Queries().size()) << host->Requests();
+  EXPECT_EQ(request, host->Player().Queries().back().request);
+  EXPECT_EQ(std::vector<std::string>{"command 376"}, EventsSinceArmed()) << messenger.LogText();
+}
+
+INSTANTIATE_TEST_SUITE_P(Reentry, ReentryInsideAQuery, ::testing::Values(125, 335),
+                         [](const ::testing::TestParamInfo<intptr_t>& info) {
+                           return info.param == 125 ? "DuringATick" : "DuringASecondStart";
+                         });
+
+// Save and a second start both retire the old link, whose goodbye the
+// hand-over thread gives; a stop and unload inside it is the last word.
 TEST_F(ReentryAtGoodbye, StopAndUnloadDuringSavesGoodbyeStartsNothing) {
   DialogDriver driver;
   driver.Run(&host->Player(), {[&](HWND dialog) {

@@ -1,0 +1,16 @@
+// The rules that keep an entry from being published, from its file name: a
+// stream, or a path holding one of the words the user listed.
+#pragma once
+
+// True when fileName names a stream: it contains "://" and is not a track of
+// an audio CD ("cda://" at its start, letters in any case). Null is no
+// stream. For the ANSI (char) and the UTF-16 (uint16_t) file name.
+template <typename Unit>
+bool IsHiddenStream(const Unit* fileName);
+
+// True when path contains one of the words, which are separated by ";" and
+// lose the spaces around them; an empty word hides nothing. A word matches
+// only where a character of the ANSI code page starts, character for
+// character: ASCII letters in any case, every other byte (both bytes of a
+// double-byte character) exactly. Null path or words: false.
+bool PathHasHiddenWord(const char* path, const char* words);
