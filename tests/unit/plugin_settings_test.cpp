@@ -85,7 +85,6 @@ TEST(PluginSettings, ParsesFileBytes) {
        std::string("x\x03\x01\x00\x01\x01\x00\x07\x01\x01\x05w", 12) + '\0', "'x' 101 1 0"},
       {"privacy settings", kRecord + std::string("\x00\x03\x63" "Audiobooks;Private", 21) + '\0',
        "'x' 101 1 0 hide 3 after 99 words 'Audiobooks;Private'"},
-      {"cut after the flags", kRecord + std::string("\x01\x02", 2), "'x' 101 1 0 when 1 hide 2"},
       {"words without their zero", kRecord + std::string("\x02\x01\x07Private", 10),
        "'x' 101 1 0 when 2 hide 1 after 7"},
       {"flags with an unknown bit", kRecord + std::string("\x00\x05\x0Aw", 4) + '\0', "'x' 101 1 0 after 10 words 'w'"},
@@ -136,8 +135,6 @@ TEST(PluginSettings, SaveAndLoadRoundTrip) {
         "Audiobooks;Private"},
        1 + 2 + 18 + 1},
       {{const_cast<char*>(""), 1, 1, 1, 0, 0, kClearStatus, 0, 0, ""}, 1},
-      {{const_cast<char*>("$A"), 1, 0, 1, 1, 0, kKeepStatus, kHideVideos, 0, ""}, 1 + 2 + 1},
-      {{const_cast<char*>("$A"), 1, 0, 1, 1, 0, kKeepStatus, 0, 1, ""}, 1 + 2 + 1},
       {{const_cast<char*>("$A"), 1, 0, 1, 1, 0, kKeepStatus, 0, 0, " ;"}, 1 + 2 + 2 + 1},
   };
   for (const auto& c : cases) {

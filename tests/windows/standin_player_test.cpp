@@ -1,8 +1,7 @@
 // The stand-in player's own behaviour, where tests of the plug-in rely on it:
 // how pause, resume and stop move its clock's playback state, and what its
-// window answers for titles, the playback state, video, the settings folder,
-// answer overrides and the query hook. (Its hotkey service and heartbeat are
-// the plug-in's tests' own tools: those tests fail when they do.)
+// window answers for titles, the playback state, the settings folder, answer
+// overrides and the query hook.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -122,13 +121,10 @@ TEST_F(StandinPlayerQueries, TitlesInTheAnsiCodePageAndInUtf16) {
 
 TEST_F(StandinPlayerQueries, PlaybackStateSettingsFolderAndOverrides) {
   ASSERT_NO_FATAL_FAILURE(Create("entry 100 192 44 A - B\n"
-                                 "entry 100 192 44 C - D\n"
-                                 "video\n"
                                  "at 0 play 0\n"
                                  "at 2000 pause\n"
                                  "at 4000 resume\n"
-                                 "at 6000 stop\n"
-                                 "at 8000 play 1\n"));
+                                 "at 6000 stop\n"));
   struct Case {
     int64_t clockMs;
     intptr_t wParam, request, result;
@@ -138,7 +134,6 @@ TEST_F(StandinPlayerQueries, PlaybackStateSettingsFolderAndOverrides) {
       {3000, 0, 105, 2000},  // paused: the frozen position
       {5000, 0, 105, 3000}, {7000, 0, 105, 0},
       {1000, 0, 335, 0},  // no settings folder: as a host that does not know the request
-      {1000, 0, 501, 0}, {9000, 0, 501, 2},  // video: only the entry marked so
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("request " + std::to_string(c.request) + " at " + std::to_string(c.clockMs) + " ms");
