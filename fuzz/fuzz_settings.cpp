@@ -4,15 +4,16 @@
 // only after the closing 0x00: whenNotPlaying, the hide flags, the delay and
 // the words up to their 0x00, cut to 255 bytes between characters), from
 // memory and from a stream alike. And a record as the dialog can set it (a
-// template of up to 255 characters of the code page, words of up to 255
-// bytes, any setting bytes) is written as exactly the layout's bytes and
-// loads back as itself, clamped.
+// template of up to 255 characters of the code page, control characters and
+// all, words of up to 255 bytes, any setting bytes) loses the template's
+// control characters but CR, LF and Tab as Save removes them, is written as
+// exactly the layout's bytes and loads back as itself, clamped.
 //
 // Input: the file's bytes, in the code page the last byte picks (its value
 // mod 3: 1252, 932, 936). The record is made of them too: bytes 0-5 are its
 // setting bytes (enabled, statusIcon, headphonesIcon, intervalSeconds,
-// utf8Text, whenNotPlaying), the rest up to the first 0x01, less its 0x00 and
-// 0x03 bytes, its template; after that 0x01 come hideFlags,
+// utf8Text, whenNotPlaying), the rest up to the first 0x01, less its 0x00
+// bytes, its template; after that 0x01 come hideFlags,
 // newSongDelaySeconds and the words (less their 0x00 bytes).
 #include <stdint.h>
 #include <stdio.h>
@@ -106,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string format, words;
   size_t at = 6;
   for (; at < size && data[at] != 0x01; ++at)
-    if (data[at] != 0x00 && data[at] != 0x03) format += static_cast<char>(data[at]);
+    if (data[at] != 0x00) format += static_cast<char>(data[at]);
   if (at < size) {  // the 0x01: the privacy settings follow
     ++at;
     for (int i = 6; i < kFields && at < size; ++i) record.bytes[i] = data[at++];
@@ -115,6 +116,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::vector<size_t> starts = ref::Starts(codePage, format);
   record.format = format.substr(0, starts[starts.size() > 256 ? 255 : starts.size() - 1]);
+  std::string kept;
+  for (char c : record.format)
+    if ((static_cast<unsigned char>(c) >= 0x20 || c == '\r' || c == '\n' || c == '\t') && c != 0x7F) kept += c;
+  std::string cleaned(record.format);
+  Check(RemoveControlCharacters(&cleaned[0]) == record.format.size() - kept.size() && cleaned.c_str() == kept);
+  record.format = kept;
   record.words = ref::Fit(codePage, words, 255);
 
   PluginSettings settings = {const_cast<char*>(record.format.c_str()), record.bytes[0], record.bytes[1],

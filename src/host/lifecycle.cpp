@@ -110,6 +110,9 @@ static void ApplyEditedSettings(PluginSettings* edited, HWND dialog) {
     edited->statusFormat = previous.statusFormat;
     previous.statusFormat = nullptr;
   }
+  // Pasted text may bring control characters (an IRC client's colour codes
+  // start with 0x03, which would end the template in the file).
+  RemoveControlCharacters(edited->statusFormat);
   g_running.settings = *edited;
   edited->statusFormat = nullptr;
   FreeSettings(&previous);

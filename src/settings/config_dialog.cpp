@@ -87,6 +87,24 @@ static char* ReadStatusFormat(HWND dialog) {
   return text;
 }
 
+// Control characters never stay in the template, typed or pasted (see
+// RemoveControlCharacters); the caret keeps its place among what is left.
+static void KeepControlCharactersOut(HWND dialog) {
+  char* text = ReadStatusFormat(dialog);
+  if (text == nullptr) return;
+  HWND edit = GetDlgItem(dialog, IDC_STATUS_FORMAT);
+  DWORD caret = 0;
+  SendMessageA(edit, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+  size_t keptBeforeCaret = 0;
+  for (size_t i = 0; i < caret && text[i] != '\0'; ++i)
+    if (!IsControlCharacter(text[i])) ++keptBeforeCaret;
+  if (RemoveControlCharacters(text) > 0) {
+    SetWindowTextA(edit, text);
+    SendMessageA(edit, EM_SETSEL, keptBeforeCaret, keptBeforeCaret);
+  }
+  free(text);
+}
+
 static PluginSettings ReadControls(HWND dialog) {
   PluginSettings settings = {};
   settings.statusFormat = ReadStatusFormat(dialog);
@@ -123,10 +141,13 @@ static void OnProductLink(HWND dialog) {
   ShellExecuteA(dialog, "open", kProductPageUrl, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-static void OnCommand(HWND dialog, WORD control) {
+static void OnCommand(HWND dialog, WORD control, WORD notification) {
   ConfigDialogSession* session = SessionOf(dialog);
   if (session == nullptr) return;
   switch (control) {
+    case IDC_STATUS_FORMAT:
+      if (notification == EN_CHANGE) KeepControlCharactersOut(dialog);
+      break;
     case IDC_SAVE: OnSave(dialog, session); break;
     case IDC_CANCEL: OnCancel(dialog); break;
     case IDC_PRODUCT_LINK: OnProductLink(dialog); break;
@@ -142,7 +163,7 @@ static void OnDestroy(HWND dialog) {
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: OnOpening(dialog, reinterpret_cast<ConfigDialogSession*>(lParam)); break;
-    case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
+    case WM_COMMAND: OnCommand(dialog, LOWORD(wParam), HIWORD(wParam)); break;
     case WM_DESTROY: OnDestroy(dialog); break;
     default: break;
   }

@@ -62,6 +62,21 @@ void FreeSettings(PluginSettings* settings) {
   settings->statusFormat = nullptr;
 }
 
+bool IsControlCharacter(char byte) {
+  const unsigned char unit = static_cast<unsigned char>(byte);
+  return (unit < 0x20 && unit != '\r' && unit != '\n' && unit != '\t') || unit == 0x7F;
+}
+
+size_t RemoveControlCharacters(char* text) {
+  if (text == nullptr) return 0;
+  char* kept = text;
+  const char* at = text;
+  for (; *at != '\0'; ++at)
+    if (!IsControlCharacter(*at)) *kept++ = *at;
+  *kept = '\0';
+  return static_cast<size_t>(at - kept);
+}
+
 // A longer list (only a file we did not write holds one) loses its end: the
 // last word kept may be cut short, never split inside a character.
 void ReplaceHiddenPathWords(const char* words, PluginSettings* settings) {

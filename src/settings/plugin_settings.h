@@ -57,6 +57,13 @@ void ResetSettings(PluginSettings* settings);
 // as before) when the copy cannot be allocated.
 bool ReplaceStatusFormat(const char* text, PluginSettings* settings);
 void FreeSettings(PluginSettings* settings);
+// The control characters a template must not hold: all but CR, LF and Tab
+// (the file ends the template at 0x03, and the bytes after it would be read
+// as the settings). None of these bytes is part of a double-byte character,
+// so a byte scan never splits one.
+bool IsControlCharacter(char byte);
+// Removes them from text, in place. Returns how many bytes went; null is none.
+size_t RemoveControlCharacters(char* text);
 // Sets hiddenPathWords to as much of words as fits (255 bytes), cut between
 // two characters of the ANSI code page. Null gives no words.
 void ReplaceHiddenPathWords(const char* words, PluginSettings* settings);

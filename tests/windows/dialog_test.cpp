@@ -205,7 +205,12 @@ TEST_F(Dialog, SaveStoresEveryControlAndTheNextTickUsesThem) {
         EXPECT_TRUE(host->Player().PressHotkey("Tavrin_StatusOnOff"));
         EXPECT_FALSE(harness::IsChecked(dialog, IDC_ENABLED));
         harness::SetChecked(dialog, IDC_ENABLED, true);
-        harness::SetControlText(dialog, IDC_STATUS_FORMAT, "Now: $A");
+        // Pasted from an IRC client, whose colour codes start with 0x03: in
+        // the file that would end the template.
+        harness::SetControlText(dialog, IDC_STATUS_FORMAT, "");
+        SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, EM_REPLACESEL, FALSE,
+                            reinterpret_cast<LPARAM>("Now:\x03" "04 $A\x0F"));
+        EXPECT_EQ("Now:04 $A", harness::ControlText(dialog, IDC_STATUS_FORMAT));
         harness::SetControlText(dialog, IDC_INTERVAL, "0");
         SendDlgItemMessageA(dialog, IDC_STATUS_ICON, CB_SETCURSEL, 1, 0);
         harness::SetChecked(dialog, IDC_HEADPHONES, false);
@@ -220,13 +225,13 @@ TEST_F(Dialog, SaveStoresEveryControlAndTheNextTickUsesThem) {
   });
   std::string after;
   ASSERT_TRUE(harness::ReadSettingsFile(&after));
-  EXPECT_EQ(HexBytes(harness::SettingsBytes("Now: $A", 1, 1, 0, 0, 1) + std::string("\x01\x01\x01", 3) +
+  EXPECT_EQ(HexBytes(harness::SettingsBytes("Now:04 $A", 1, 1, 0, 0, 1) + std::string("\x01\x01\x01", 3) +
                      "Audiobooks;Private" + '\0'),
             HexBytes(after));
   // Interval 0: the next record comes within moments (a second's delay for
   // the new song at most), not after 5 s.
   ASSERT_GE(messenger.WaitForLine("record ", 0, 4000), 0) << messenger.LogText();
-  EXPECT_EQ(RecordLine("Now: Some Artist", 1, false), Records()[0]);
+  EXPECT_EQ(RecordLine("Now:04 Some Artist", 1, false), Records()[0]);
 }
 
 // Every way of leaving without saving: nothing changes, not the file, not the

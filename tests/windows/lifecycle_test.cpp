@@ -169,10 +169,11 @@ TEST(Lifecycle, WithoutItsModuleInstanceTheHostsOwnIniIsNeverRead) {
 // service: a press does what a Save with "Enable status changing" flipped
 // would (the file, the goodbye, the timer), a press after stop does nothing,
 // and a second start makes the key work again. (A host without the service:
-// DisabledStart's last row.)
+// DisabledStart's last row.) A template with a control character, from a
+// file we did not write, is saved without it.
 TEST(Lifecycle, TheStatusKeyTurnsPublishingOffAndOn) {
   harness::SettingsFileGuard settings;
-  harness::WriteSettingsFile(harness::SettingsBytes(kFormat, 1, 0, 1, 0, 0));
+  harness::WriteSettingsFile(harness::SettingsBytes(std::string("\x02") + kFormat, 1, 0, 1, 0, 0));
   MessengerProcess messenger;
   std::string error;
   ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
