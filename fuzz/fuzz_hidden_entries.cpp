@@ -20,14 +20,6 @@
 
 namespace {
 
-template <typename Text>
-bool IsStream(const Text& name) {
-  static const char kCd[] = "cda://";
-  Text head = name.substr(0, 6);
-  for (auto& unit : head) unit = unit >= 'A' && unit <= 'Z' ? unit + 32 : unit;
-  return head != Text(kCd, kCd + 6) && name.find(Text(kCd + 3, kCd + 6)) != Text::npos;
-}
-
 std::vector<std::string> Characters(unsigned codePage, const std::string& text) {
   const std::vector<size_t> starts = ref::Starts(codePage, text);
   std::vector<std::string> characters;
@@ -79,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char* wordsCopy = HeapCopy(words);
   char16_t* wideCopy = HeapCopy(wide);
   ref::Check(PathHasHiddenWord(pathCopy, wordsCopy) == IsHidden(codePage, path, words));
-  ref::Check(IsHiddenStream(pathCopy) == IsStream(path));
-  ref::Check(IsHiddenStream(reinterpret_cast<const uint16_t*>(wideCopy)) == IsStream(wide));
+  ref::Check(IsStream(pathCopy) == ref::IsStream(path));
+  ref::Check(IsStream(reinterpret_cast<const uint16_t*>(wideCopy)) == ref::IsStream(wide));
   free(pathCopy);
   free(wordsCopy);
   free(wideCopy);

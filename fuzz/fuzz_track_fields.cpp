@@ -5,9 +5,9 @@
 // mark after it, and whether the text is offered; the tags, asked for when
 // the template names them and the entry changed (the host's tags may change
 // in between), as wide text first when the host knows it, none for a stream;
-// an entry is its title and its position (and with a tag in the template its
-// file name too, and a new one then refreshes every field), and the file
-// names the hide rules need are asked once per entry. The
+// an entry is its title and its position, and the file names asked on every
+// tick while the template names a tag (the name the tags ask by; a new entry
+// then refreshes every field) or the hide rules need one. The
 // host's answers, the template, the mark and forgetting the last text change
 // between ticks, in each modelled code page, with titles asked as ANSI or as
 // wide text.
@@ -138,17 +138,14 @@ struct Model {
 };
 
 // The host's file name asked for the entry in one form; true when it is not
-// the one kept. One that does not fit is none, the same only as none in
-// both forms.
-bool ModelAskName(Model::Name* kept, const Model& model) {
+// the one kept. One that does not fit is none, the same as none before in
+// that form.
+bool ModelAskName(Model::Name* kept) {
   const bool fits = g_host.fileName.size() < kFileNameSize;
-  const bool same = kept->known ? fits && kept->bytes == g_host.fileName
-                                : !fits && !model.wideName.known && !model.ansiName.known;
+  const bool same = kept->known ? fits && kept->bytes == g_host.fileName : !fits;
   *kept = {true, fits, fits ? g_host.fileName : ""};
   return !same;
 }
-
-bool IsStreamName(const std::string& name) { return name.find("://") != std::string::npos; }
 
 // The tags a refresh that asks for those in `ask` gets from the host, by the
 // names kept (the ANSI one asked for when a tag first needs it).
@@ -156,14 +153,14 @@ void ModelTags(unsigned codePage, bool utf8, unsigned ask, Model* model) {
   for (int i = 0; i < 4; ++i)
     if (ask & (1u << i)) model->values[8 + i].clear();
   const bool wide = model->wideName.known;
-  if (wide && IsStreamName(model->wideName.bytes)) return;
+  if (wide && ref::IsStream(model->wideName.bytes)) return;
   for (int i = 0; i < 4; ++i) {
     std::string& value = model->values[8 + i];
     if (!(ask & (1u << i))) continue;
     if (wide && (g_host.knows & 2)) value = ref::Utf16ToUtf8(Widened(g_host.tags[i].substr(0, kTagSize - 1)), kTagSize - 1);
     if (!value.empty()) continue;
-    if (!model->ansiName.asked) ModelAskName(&model->ansiName, *model);
-    if (model->ansiName.known && IsStreamName(model->ansiName.bytes)) return;
+    if (!model->ansiName.asked) ModelAskName(&model->ansiName);
+    if (model->ansiName.known && ref::IsStream(model->ansiName.bytes)) return;
     if (!model->ansiName.known) continue;
     const std::string tag = g_host.tags[i].substr(0, kTagSize - 1);
     value = utf8 ? ref::Fit(ref::kUtf8, ref::AnsiToUtf8(codePage, tag), kTagSize - 1) : tag;
@@ -187,11 +184,11 @@ bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16st
   bool newEntry = newTitle || n[0] != model->entryPosition;
   // The name as the tags ask it: wide for a UTF-8 entry when the host knows it.
   Model::Name* const tagsName = encoding == ref::kUtf8 && (g_host.knows & 1) ? &model->wideName : &model->ansiName;
-  Model::Name* asked = nullptr;
-  if (tags != 0) {
-    asked = tagsName;
-    newEntry = ModelAskName(asked, *model) || newEntry;
-  }
+  const unsigned needs = names | (tags != 0 ? kNeedsFileName : 0);
+  const bool askTagsName = (needs & kNeedsFileName) != 0;
+  const bool askAnsi = (needs & kNeedsAnsiFileName) != 0 || (askTagsName && tagsName == &model->ansiName);
+  if (askTagsName) newEntry = ModelAskName(tagsName) || newEntry;
+  if (askAnsi && !(askTagsName && tagsName == &model->ansiName)) newEntry = ModelAskName(&model->ansiName) || newEntry;
   if (newTitle || (tags != 0 && newEntry)) {
     model->titleEncoding = encoding;
     model->lastTitle = title;
@@ -209,11 +206,9 @@ bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16st
     ++model->entryCount;
     model->entryPosition = n[0];
     model->tagsKnown = 0;
-    if (asked != &model->wideName) model->wideName = {};
-    if (asked != &model->ansiName) model->ansiName = {};
+    if (!(askTagsName && tagsName == &model->wideName)) model->wideName = {};
+    if (!askAnsi) model->ansiName = {};
   }
-  if ((names & kNeedsFileName) && !model->wideName.asked && !model->ansiName.asked) ModelAskName(tagsName, *model);
-  if ((names & kNeedsAnsiFileName) && !model->ansiName.asked) ModelAskName(&model->ansiName, *model);
   ModelTags(codePage, encoding == ref::kUtf8, tags & ~model->tagsKnown, model);
   model->tagsKnown |= tags;
   model->values[7] = ref::Bar(n[1], n[2]);

@@ -262,4 +262,14 @@ inline std::string AnsiToUtf8(unsigned codePage, const std::string& text) {
   return out;
 }
 
+// A stream's file name has "://" and does not start with "cda://" (an audio
+// CD's track), ASCII letters in any case; for ANSI and UTF-16 names alike.
+template <typename Text>
+bool IsStream(const Text& name) {
+  static const char kCd[] = "cda://";
+  Text head = name.substr(0, 6);
+  for (auto& unit : head) unit = unit >= 'A' && unit <= 'Z' ? unit + 32 : unit;
+  return head != Text(kCd, kCd + 6) && name.find(Text(kCd + 3, kCd + 6)) != Text::npos;
+}
+
 }  // namespace ref

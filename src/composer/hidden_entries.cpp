@@ -23,7 +23,7 @@ static bool StartsWithAscii(const Unit* text, const char* prefix) {
 // ':' and '/' are never trail bytes of a double-byte character, so a search
 // unit by unit finds only whole characters, in ANSI as in UTF-16.
 template <typename Unit>
-bool IsHiddenStream(const Unit* fileName) {
+bool IsStream(const Unit* fileName) {
   if (fileName == nullptr) return false;
   if (StartsWithAscii(fileName, "cda://")) return false;
   for (const Unit* p = fileName; *p != 0; ++p) {
@@ -32,8 +32,8 @@ bool IsHiddenStream(const Unit* fileName) {
   return false;
 }
 
-template bool IsHiddenStream<char>(const char* fileName);
-template bool IsHiddenStream<uint16_t>(const uint16_t* fileName);
+template bool IsStream<char>(const char* fileName);
+template bool IsStream<uint16_t>(const uint16_t* fileName);
 
 // The word (length bytes of whole characters) at the start of path, which is
 // a character start. The bytes are compared first, so the code page is asked

@@ -4,9 +4,11 @@
 
 // True when fileName names a stream: it contains "://" and is not a track of
 // an audio CD ("cda://" at its start, letters in any case). Null is no
-// stream. For the ANSI (char) and the UTF-16 (uint16_t) file name.
+// stream. For the ANSI (char) and the UTF-16 (uint16_t) file name; the one
+// meaning of a stream, for the rule that hides streams and for the tags
+// that are never asked of one.
 template <typename Unit>
-bool IsHiddenStream(const Unit* fileName);
+bool IsStream(const Unit* fileName);
 
 // True when path contains one of the words, which are separated by ";" and
 // lose the spaces around them; an empty word hides nothing. A word matches

@@ -133,12 +133,14 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, uint8_t
   bool newEntry = newTitle || position != fields->entryPosition;
   // Entries of one title may differ in their file (a new playlist) or their
   // position (a song queued twice): a status with a tag must show neither the
-  // other file's tags nor the other position beside them. Without a tag the
-  // fields follow the title alone, and a tick asks nothing more.
-  uint8_t nameForm = 0;
-  if (tags != 0) {
+  // other file's tags nor the other position beside them, and a hide rule
+  // must read the current file's name. Without a tag or a rule the fields
+  // follow the title alone, and a tick asks nothing more.
+  const uint8_t needs = names | (tags != 0 ? kNeedsFileName : 0);
+  uint8_t namesAsked = 0;
+  if (needs != 0) {
     bool nameChanged = false;
-    nameForm = AskFileName(query, position, encoding, fields, &nameChanged);
+    namesAsked = AskFileNames(query, position, encoding, needs, fields, &nameChanged);
     newEntry = newEntry || nameChanged;
   }
   if (newTitle || (tags != 0 && newEntry)) {
@@ -157,12 +159,11 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, uint8_t
     ++fields->entryCount;
     fields->entryPosition = position;
     fields->tagsKnown = 0;
-    // Only the name just asked is the new entry's.
-    fields->fileNamesAsked &= nameForm;
-    fields->fileNamesKnown &= nameForm;
+    // Only the names just asked are the new entry's.
+    fields->fileNamesAsked &= namesAsked;
+    fields->fileNamesKnown &= namesAsked;
   }
 
-  if (names != 0) AskNeededFileNames(query, position, names, fields);
   const uint8_t unknownTags = tags & ~fields->tagsKnown;
   if (unknownTags != 0) RefreshTrackTags(query, position, unknownTags, fields);
 

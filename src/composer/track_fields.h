@@ -85,7 +85,7 @@ struct TrackFields {
   bool changed;                        // a refresh changed a text since the composer last looked
   // The current entry's playlist position and file names (their requests'
   // answers, kept whole), from the tick that found it and, while the
-  // template shows a tag, every tick since.
+  // template shows a tag or a hide rule reads a name, every tick since.
   uint32_t entryCount;  // entries found so far: a new entry counts one more
   int32_t entryPosition;
   uint8_t fileNamesAsked;                // FileNameBits asked for the current entry
@@ -95,13 +95,13 @@ struct TrackFields {
 };
 
 // One tick's refresh: the fields of a new title, the bar always, the tags in
-// `tags` (TagBits) and the file names in `names` (FileNameNeeds) once per
-// entry, or when one is asked for the first time. An entry is new when its
-// title or its playlist position changes; while `tags` names a tag, also when
-// its file name does (asked on every tick then), and its fields then follow
-// the entry rather than the title. With wideTitle the title is asked for as
-// wide text and the fields are UTF-8; a host that gives none falls back to
-// the ANSI title.
+// `tags` (TagBits) once per entry. An entry is new when its title or its
+// playlist position changes, or a file name that is part of its identity:
+// the one the tags ask by while `tags` names a tag, and those in `names`
+// (FileNameNeeds, what the hide rules read), each asked on every tick then.
+// While `tags` names a tag, its fields follow the entry rather than the
+// title. With wideTitle the title is asked for as wide text and the fields
+// are UTF-8; a host that gives none falls back to the ANSI title.
 void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, uint8_t names, TrackFields* fields);
 
 // Asks the host for the tags in `tags` of the entry at position, by the file
@@ -109,14 +109,12 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, uint8_t
 // (track_tags.cpp).
 void RefreshTrackTags(HostQueryFn query, int32_t position, uint8_t tags, TrackFields* fields);
 
-// Asks the host for the entry's file name: as wide text for UTF-8 fields,
-// else (and from a host that does not know that request) in ANSI, and keeps
-// it in fields. Returns the form it came in; *changed when it is not the name
-// kept before. A name that does not fit, or no address, is none: the same as
-// none before, never as a name kept in either form (track_tags.cpp).
-FileNameBits AskFileName(HostQueryFn query, int32_t position, TextEncoding encoding, TrackFields* fields,
-                         bool* changed);
-
-// Asks for the file names in `names` (FileNameNeeds) not yet asked for the
-// entry at position (track_tags.cpp).
-void AskNeededFileNames(HostQueryFn query, int32_t position, uint8_t names, TrackFields* fields);
+// Asks the host for the file names in `needs` (FileNameNeeds) of the entry at
+// position and keeps them in fields: the name the tags ask by (wide text for
+// UTF-8 fields, else and from a host that does not know that request ANSI),
+// and the ANSI one. Returns the forms asked (FileNameBits); *changed when one
+// is not the name kept before. A name that does not fit, or no address, is
+// none: the same as none before in that form, never as a name kept
+// (track_tags.cpp).
+uint8_t AskFileNames(HostQueryFn query, int32_t position, TextEncoding encoding, uint8_t needs, TrackFields* fields,
+                     bool* changed);

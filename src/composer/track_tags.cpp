@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "common/host_text.h"
+#include "composer/hidden_entries.h"
 #include "composer/track_fields.h"
 #include "platform/text.h"
 
@@ -28,7 +29,9 @@ static bool KeepName(intptr_t answer, FileNameBits form, Unit* kept, TrackFields
   const bool fits = CopyHostText(answer, kept, kFileNameSize);
   if (fits) fields->fileNamesKnown |= form;
   else fields->fileNamesKnown &= ~form;
-  return fits || knownBefore != 0;
+  // A name that does not fit, in this form, after none that did, is no change:
+  // else a long wide name beside a short ANSI one made every tick a new entry.
+  return fits || (knownBefore & form) != 0;
 }
 
 static bool KeepFileName(intptr_t answer, FileNameBits form, TrackFields* fields) {
@@ -36,8 +39,10 @@ static bool KeepFileName(intptr_t answer, FileNameBits form, TrackFields* fields
   return KeepName(answer, form, fields->fileName, fields);
 }
 
-FileNameBits AskFileName(HostQueryFn query, int32_t position, TextEncoding encoding, TrackFields* fields,
-                         bool* changed) {
+// As wide text for UTF-8 fields, else (and from a host that does not know
+// that request) in ANSI. Returns the form it came in.
+static FileNameBits AskFileName(HostQueryFn query, int32_t position, TextEncoding encoding, TrackFields* fields,
+                                bool* changed) {
   if (encoding == TextEncoding::kUtf8) {
     const intptr_t answer = query(position, kRequestEntryWideFileName);
     if (IsHostAddress(answer)) {
@@ -49,20 +54,17 @@ FileNameBits AskFileName(HostQueryFn query, int32_t position, TextEncoding encod
   return kAnsiFileName;
 }
 
-void AskNeededFileNames(HostQueryFn query, int32_t position, uint8_t names, TrackFields* fields) {
-  bool changed = false;
-  if ((names & kNeedsFileName) != 0 && (fields->fileNamesAsked & (kWideFileName | kAnsiFileName)) == 0)
-    AskFileName(query, position, fields->encoding, fields, &changed);
-  if ((names & kNeedsAnsiFileName) != 0 && (fields->fileNamesAsked & kAnsiFileName) == 0)
-    KeepFileName(query(position, kRequestEntryFileName), kAnsiFileName, fields);
-}
-
-// A stream's decoder may go to the network to read tags.
-template <typename Unit>
-static bool IsStream(const Unit* name) {
-  for (; name[0] != 0; ++name)
-    if (name[0] == ':' && name[1] == '/' && name[2] == '/') return true;
-  return false;
+uint8_t AskFileNames(HostQueryFn query, int32_t position, TextEncoding encoding, uint8_t needs, TrackFields* fields,
+                     bool* changed) {
+  *changed = false;
+  uint8_t asked = 0;
+  if ((needs & kNeedsFileName) != 0) asked = AskFileName(query, position, encoding, fields, changed);
+  if ((needs & kNeedsAnsiFileName) != 0 && (asked & kAnsiFileName) == 0) {
+    const bool ansiChanged = KeepFileName(query(position, kRequestEntryFileName), kAnsiFileName, fields);
+    *changed = *changed || ansiChanged;
+    asked |= kAnsiFileName;
+  }
+  return asked;
 }
 
 // The host may answer 1 without writing anything, and a careless one may
@@ -104,6 +106,8 @@ void RefreshTrackTags(HostQueryFn query, int32_t position, uint8_t tags, TrackFi
   for (int i = 0; i < kTagCount; ++i)
     if (tags & (1 << i)) fields->tagTexts[i][0] = '\0';
 
+  // A stream's decoder may go to the network to read tags; an audio CD's
+  // track has them from the player's CD database.
   const bool haveWideName = (fields->fileNamesKnown & kWideFileName) != 0;
   if (haveWideName && IsStream(fields->wideFileName)) return;
   for (int i = 0; i < kTagCount; ++i) {

@@ -61,7 +61,7 @@ static bool PlayingHiddenVideo(const PluginSettings& settings) {
          static_cast<int32_t>(AskWhileRunning(0, kRequestPlayingVideo)) > 1;
 }
 
-// The file names the rules read, asked once per entry.
+// The file names the rules read, asked on every tick while one is on.
 static uint8_t FileNamesForRules(const PluginSettings& settings) {
   return ((settings.hideFlags & kHideStreams) != 0 ? kNeedsFileName : 0) |
          (settings.hiddenPathWords[0] != '\0' ? kNeedsAnsiFileName : 0);
@@ -70,7 +70,7 @@ static uint8_t FileNamesForRules(const PluginSettings& settings) {
 static bool EntryHidden(const PluginSettings& settings, const TrackFields& fields) {
   const bool wide = (fields.fileNamesKnown & kWideFileName) != 0, ansi = (fields.fileNamesKnown & kAnsiFileName) != 0;
   if ((settings.hideFlags & kHideStreams) != 0 &&
-      (wide ? IsHiddenStream(fields.wideFileName) : ansi && IsHiddenStream(fields.fileName)))
+      (wide ? IsStream(fields.wideFileName) : ansi && IsStream(fields.fileName)))
     return true;
   return settings.hiddenPathWords[0] != '\0' && ansi && PathHasHiddenWord(fields.fileName, settings.hiddenPathWords);
 }
@@ -96,10 +96,12 @@ static void RunTick(DWORD nowMs) {
   const char* mark = nullptr;
   if (!CheckPlayback(&mark)) return;
   const uint8_t tags = g_running.tagTokens;
-  RefreshTrackFields(AskWhileRunning, settings.utf8Text != 0, tags, FileNamesForRules(settings), &composer.fields);
+  const uint8_t names = FileNamesForRules(settings);
+  RefreshTrackFields(AskWhileRunning, settings.utf8Text != 0, tags, names, &composer.fields);
   // A stop inside those queries ends the tick; a Save whose template uses a
-  // tag not asked for leaves it to the next tick, which asks.
-  if (!g_running.started || (g_running.tagTokens & ~tags) != 0) return;
+  // tag, or whose rules read a file name, not asked for leaves it to the next
+  // tick, which asks: the entry may be one the new rules hide.
+  if (!g_running.started || (g_running.tagTokens & ~tags) != 0 || (FileNamesForRules(settings) & ~names) != 0) return;
   const bool hidden = EntryHidden(settings, composer.fields) || PlayingHiddenVideo(settings);
   if (!g_running.started) return;  // the answer about video was a wait too
   if (hidden) return ClearStatusOnce();

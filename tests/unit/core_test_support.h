@@ -26,6 +26,7 @@ struct FakeHost {
   int32_t listLength = 12;
   intptr_t numericHighBits = 0;  // added to every numeric answer (64-bit only)
   const char* fileName = "C:\\Music\\a.mp3";  // request 211
+  const char16_t* wideFileName = nullptr;     // request 214; null: the host does not know it (answers 0)
   const char* album = "Album";                // what 290 answers, whatever tag it names
   int listLengthQueries = 0;     // asked only when the title changed
   int titleQueries = 0;
@@ -49,6 +50,7 @@ inline intptr_t FakeQuery(intptr_t wParam, intptr_t request) {
     case kRequestStreamInfo: answer = wParam == 1 ? host.bitrate : host.sampleRate; break;
     case kRequestPlaylistLength: ++host.listLengthQueries; answer = host.listLength; break;
     case kRequestEntryFileName: ++host.fileNameQueries; return reinterpret_cast<intptr_t>(host.fileName);
+    case kRequestEntryWideFileName: return reinterpret_cast<intptr_t>(host.wideFileName);
     case kRequestFileTag: {
       const FileTagRequest* tag = reinterpret_cast<const FileTagRequest*>(wParam);
       ++host.tagQueries;

@@ -17,7 +17,9 @@ class TrackFieldsTest : public ::testing::Test {
   TrackFieldsTest() : scope_(&host_) { memset(&guarded_.value, 0, sizeof guarded_.value); }
   void TearDown() override { EXPECT_TRUE(guarded_.CanariesIntact()); }
 
-  void Refresh(bool wide = false, uint8_t tags = 0) { RefreshTrackFields(FakeQuery, wide, tags, 0, &fields()); }
+  void Refresh(bool wide = false, uint8_t tags = 0, uint8_t names = 0) {
+    RefreshTrackFields(FakeQuery, wide, tags, names, &fields());
+  }
   TrackFields& fields() { return guarded_.value; }
   std::string TitlePart() { return fields().titlePart != nullptr ? fields().titlePart : "(none)"; }
 
@@ -168,6 +170,20 @@ TEST_F(TrackFieldsTest, WithATagAnEntryIsItsTitlePositionAndFile) {
     EXPECT_EQ(c.tagQueries, host_.tagQueries) << c.file << " at " << c.position;
     EXPECT_EQ(2, host_.fileNameQueries);
   }
+}
+
+// A wide file name too long to keep, beside an ANSI (short) one that fits,
+// as the tags and a word list ask them: the entry stays one entry, its tags
+// asked once, however many ticks ask.
+TEST_F(TrackFieldsTest, AFileNameTooLongToKeepIsNoNewEntry) {
+  const std::u16string longName = u"C:\\" + std::u16string(kFileNameSize, u'x') + u".mp3";
+  host_.wideTitle = u"A - B";
+  host_.wideFileName = longName.c_str();
+  for (int tick = 0; tick < 3; ++tick) Refresh(true, kTagAlbum, kNeedsAnsiFileName);
+  EXPECT_EQ(1u, fields().entryCount);
+  EXPECT_EQ(1, host_.tagQueries);
+  EXPECT_EQ(3, host_.fileNameQueries);
+  EXPECT_STREQ("Album", fields().tagTexts[0]);
 }
 
 TEST_F(TrackFieldsTest, BufferingTitlesAreOneTitle) {

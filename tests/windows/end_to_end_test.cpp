@@ -6,6 +6,7 @@
 
 #include "lifecycle_harness.h"
 #include "messenger_process.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -22,12 +23,14 @@ class EndToEnd : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(messenger.Start(MessengerOptions(), 10000, &error)) << error;
   }
-  // Sets the player's clock to each step's time in turn: the records (their
-  // texts, with no icon or headphones) and closing commands ("376") listed
-  // for it come, and then, a few ticks (counted by their first request)
-  // later, nothing more.
+  // Sets the player's clock to each step's time in turn (after beforeStep):
+  // the records (their texts, with no icon or headphones) and closing
+  // commands ("376") listed for it come, from the tick that first sees it
+  // (by the next tick's first request) unless delayed, and then, a few ticks
+  // (counted by their first request) later, nothing more.
   void ExpectSteps(PluginHost& host, intptr_t firstRequest, const std::vector<int64_t>& clockMs,
-                   const std::vector<std::vector<std::string>>& afterStep) {
+                   const std::vector<std::vector<std::string>>& afterStep,
+                   const std::function<void(size_t step)>& beforeStep = nullptr, bool delayed = false) {
     auto events = [this] {
       std::vector<std::string> seen;
       for (const std::string& line : messenger.Lines()) {
@@ -39,13 +42,26 @@ class EndToEnd : public ::testing::Test {
     std::vector<std::string> expected;
     ASSERT_EQ(clockMs.size(), afterStep.size());
     for (size_t step = 0; step < clockMs.size(); ++step) {
+      if (beforeStep) beforeStep(step);
       host.Player().Clock().Set(clockMs[step]);
       for (const std::string& event : afterStep[step])
         expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
+      // Inside the next tick's first request nothing of ours runs: what is
+      // not there by then came a tick late.
+      int requests = 0;
+      bool inTime = delayed;
+      host.Player().SetQueryHook([&](intptr_t, intptr_t request) {
+        if (request != firstRequest || ++requests < 2) return;
+        host.Player().SetQueryHook(nullptr);
+        for (DWORD start = GetTickCount(); !inTime && GetTickCount() - start < 5000; Sleep(1))
+          inTime = events().size() >= expected.size();
+      });
       standin::PumpUntil([&] { return events().size() >= expected.size(); }, 5000);
       const size_t ticks = host.Player().CountQueries(firstRequest) + 3;
       ASSERT_TRUE(standin::PumpUntil([&] { return host.Player().CountQueries(firstRequest) >= ticks; }, 5000));
+      host.Player().SetQueryHook(nullptr);
       ASSERT_EQ(expected, events()) << "after step " << step << "\n" << messenger.LogText();
+      EXPECT_TRUE(inTime) << "a tick late at step " << step;
     }
   }
   harness::SettingsFileGuard settings;
@@ -375,10 +391,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 // What never gets published: a stream (not an audio CD's track), a video
 // while it plays (not on an older player, which answers 1), a file in a
-// folder the user named; the status goes once and the next entry that may
-// show goes out at once. And a new song only after it was current 1 s: the
-// one skipped through never shows. The rules ask the file name once per
-// entry, 501 on every tick.
+// folder the user named, also when a new playlist brings it with the title
+// and the position of the last entry, and when a Save inside one of the
+// tick's questions names that folder; the status goes once and the next
+// entry that may show goes out at once. And a new song only after it was
+// current 1 s: the one skipped through never shows. The rules ask the file
+// name and 501 on every tick.
 struct HideCase {
   const char* name;
   std::string tail;  // after the record: whenNotPlaying, the flags, the delay, the words and their zero
@@ -387,6 +405,8 @@ struct HideCase {
   std::vector<std::vector<std::string>> steps;  // the texts or "376" that come as each entry plays
   intptr_t askedRequest;  // ... this many times, or on every tick (kEveryTick)
   size_t asks;
+  std::string newPlaylist = "";  // the player's playlist and events from the second step on
+  const char* wordsSavedInsideATick = nullptr;  // the settings dialog saves them inside the second step's first tick
 };
 constexpr size_t kEveryTick = ~size_t{0};
 
@@ -406,7 +426,29 @@ TEST_P(EndToEndHidden, ClearedOnceAndBack) {
   ASSERT_TRUE(host.Ok(&error)) << error;
   if (c.videoAnswer != 0) host.Player().SetAnswerOverride(501, c.videoAnswer);
   ASSERT_EQ(0, host.Start());
-  ASSERT_NO_FATAL_FAILURE(ExpectSteps(host, 125, {0, 1000, 2000}, c.steps));
+  standin::PlayerScript newPlaylist;
+  if (!c.newPlaylist.empty()) {
+    ASSERT_TRUE(standin::ParsePlayerScript(c.newPlaylist, &newPlaylist, &error)) << error;
+  }
+  auto secondStep = [&](size_t step) {
+    if (step != 1) return;
+    if (!c.newPlaylist.empty()) host.Player().SetScript(newPlaylist);
+    if (c.wordsSavedInsideATick == nullptr) return;
+    harness::DialogDriver driver;
+    driver.Run(&host.Player(), {[&](HWND dialog) {
+                 harness::SetControlText(dialog, IDC_HIDDEN_PATH_WORDS, c.wordsSavedInsideATick);
+                 host.Player().Clock().Set(1000);
+                 host.Player().SetQueryHook([&host, dialog](intptr_t, intptr_t request) {
+                   if (request != 125) return;
+                   host.Player().SetQueryHook(nullptr);
+                   harness::Click(dialog, IDC_SAVE);
+                 });
+                 return true;
+               }});
+    EXPECT_FALSE(driver.TimedOut());
+  };
+  const bool delayed = c.tail.size() > 2 && c.tail[2] != '\0';
+  ASSERT_NO_FATAL_FAILURE(ExpectSteps(host, 125, {0, 1000, 2000}, c.steps, secondStep, delayed));
   host.Stop();
   const size_t asked = host.Player().CountQueries(c.askedRequest);
   EXPECT_EQ(c.asks == kEveryTick ? host.Ticks() : c.asks, asked) << host.Requests();
@@ -419,15 +461,22 @@ INSTANTIATE_TEST_SUITE_P(
     EndToEnd, EndToEndHidden,
     ::testing::Values(
         HideCase{"Streams", std::string("\0\x01\0\0", 4), "entry -1 128 44 Two\nfile http://radio.example/two\n", 0,
-                 kSecondHidden, 211, 3},
+                 kSecondHidden, 211, kEveryTick},
         HideCase{"AudioCdTracks", std::string("\0\x01\0\0", 4), "entry 100 192 44 Two\nfile cda://D,2\n", 0,
-                 {{"One"}, {"Two"}, {"Three"}}, 211, 3},
+                 {{"One"}, {"Two"}, {"Three"}}, 211, kEveryTick},
         HideCase{"Videos", std::string("\0\x02\0\0", 4), "entry 100 192 44 Two\nvideo\n", 0, kSecondHidden, 501,
                  kEveryTick},
         HideCase{"VideosOnAnOlderPlayer", std::string("\0\x02\0\0", 4), "entry 100 192 44 Two\nvideo\n", 1,
                  {{"One"}, {"Two"}, {"Three"}}, 501, kEveryTick},
         HideCase{"PathWords", std::string("\0\0\0 Audiobooks; private\0", 24),
-                 "entry 100 192 44 Two\nfile D:\\Private\\Two.mp3\n", 0, kSecondHidden, 211, 3},
+                 "entry 100 192 44 Two\nfile D:\\Private\\Two.mp3\n", 0, kSecondHidden, 211, kEveryTick},
+        HideCase{"PathWordsInANewPlaylistOfTheSameTitleAndPosition", std::string("\0\0\0Audiobooks;Private\0", 23),
+                 "entry 100 192 44 Two\n", 0, kSecondHidden, 211, kEveryTick,
+                 "entry 100 192 44 One\nfile D:\\Audiobooks\\Book\\One.mp3\nentry 100 192 44 Three\n"
+                 "at 0 play 0\nat 2000 play 1\n"},
+        // The Save's goodbye, then the hidden entry's clear.
+        HideCase{"PathWordsSavedInsideATick", "", "entry 100 192 44 Two\nfile D:\\Private\\Two.mp3\n", 0,
+                 {{"One"}, {"376", "376"}, {"Three"}}, 501, 0, "", "Private"},
         // Each entry plays for a few ticks only: the one skipped never shows.
         HideCase{"ShownOnlyAfterASecond", std::string("\0\0\x01\0", 4), "entry 100 192 44 Two\n", 0,
                  {{"One"}, {}, {"Three"}}, 211, 0}),
