@@ -90,9 +90,10 @@ static bool ShownLongEnough(const TrackFields& fields, DWORD nowMs) {
 static void RunTick(DWORD nowMs) {
   StatusComposer& composer = g_running.composer;
   const PluginSettings& settings = g_running.settings;
-  // The messenger may still apply the last status late, but nothing says it
-  // did: offer the text again rather than leave a stale status standing.
-  if (g_running.handOver.TakeUnconfirmed()) ForgetLastTextOffered(&composer);
+  // The last status did not reach the messenger (it was not ready), or
+  // nothing says it did (it may still apply it late): offer the text again
+  // rather than leave a stale status standing.
+  if (g_running.handOver.TakeNotApplied()) ForgetLastTextOffered(&composer);
   const char* mark = nullptr;
   if (!CheckPlayback(&mark)) return;
   const uint8_t tags = g_running.tagTokens;

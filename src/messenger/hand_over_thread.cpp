@@ -29,7 +29,7 @@ struct Mailbox {
   bool goodbye;  // the link says goodbye before the slot is handed over
   bool newLink;  // ... and a new one takes over
   bool quit;     // the last goodbye: the thread ends after it
-  bool unconfirmed;
+  bool notApplied;  // the last status did not reach the messenger, or nothing says it did
 };
 
 namespace {
@@ -99,9 +99,11 @@ bool QuitPosted(Mailbox* box) {
   return box->quit;
 }
 
-void MarkUnconfirmed(Mailbox* box) {
+// Only while nothing newer waits: a status posted since takes its place,
+// and must not make the tick offer that one twice.
+void MarkNotApplied(Mailbox* box) {
   MailboxLock hold(box);
-  box->unconfirmed = true;
+  if (box->slot == Slot::kEmpty) box->notApplied = true;
 }
 
 // All handed over, unless something new came meanwhile.
@@ -131,10 +133,8 @@ DWORD WINAPI HandOverMain(void* parameter) {
       const bool quitting = work.quit || QuitPosted(box);
       link = work.newLink && !quitting ? new (noThrow) MessengerLink(box->commandTimeoutMs) : nullptr;
     }
-    if (link != nullptr && work.slot == Slot::kStatus &&
-        link->PublishStatus(work.text, work.options) == HandOver::kUnconfirmed) {
-      MarkUnconfirmed(box);
-    }
+    if (link != nullptr && work.slot == Slot::kStatus && link->PublishStatus(work.text, work.options) != HandOver::kDone)
+      MarkNotApplied(box);
     if (link != nullptr && work.slot == Slot::kClear) link->SendCommand(WM_COMMAND, kClosingCommand, 0);
     if (work.quit) {
       delete link;
@@ -187,6 +187,7 @@ bool HandOverThread::PostStatus(const char* text, const RecordOptions& options) 
   mailbox->text[length] = '\0';
   mailbox->options = options;
   mailbox->slot = Slot::kStatus;
+  mailbox->notApplied = false;
   return Notify(mailbox);
 }
 
@@ -194,6 +195,7 @@ bool HandOverThread::PostClear() {
   if (mailbox == nullptr) return false;
   MailboxLock hold(mailbox);
   mailbox->slot = Slot::kClear;
+  mailbox->notApplied = false;
   return Notify(mailbox);
 }
 
@@ -211,12 +213,12 @@ bool HandOverThread::WaitUntilHandedOver(DWORD timeoutMs) {
   return WaitForSingleObject(mailbox->handedOver, timeoutMs) == WAIT_OBJECT_0;
 }
 
-bool HandOverThread::TakeUnconfirmed() {
+bool HandOverThread::TakeNotApplied() {
   if (mailbox == nullptr) return false;
   MailboxLock hold(mailbox);
-  const bool unconfirmed = mailbox->unconfirmed;
-  mailbox->unconfirmed = false;
-  return unconfirmed;
+  const bool notApplied = mailbox->notApplied;
+  mailbox->notApplied = false;
+  return notApplied;
 }
 
 void HandOverThread::Stop(DWORD timeoutMs) {

@@ -24,7 +24,8 @@ enum class CommandOutcome {
 
 // What became of a status handed to PublishStatus.
 enum class HandOver {
-  kDone,         // applied, or not for this messenger (not ready, no profile, no key)
+  kDone,         // applied, or a text no record can hold
+  kNotReady,     // not running, signed out, not answering, no profile or no key: offer the text again
   kUnconfirmed,  // the apply command did not complete: offer the text again
 };
 

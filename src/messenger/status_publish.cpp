@@ -28,7 +28,8 @@ bool BuildKeyPath(const char* profile, char* path, size_t pathSize) {
 }  // namespace
 
 HandOver MessengerLink::PublishStatus(const char* text, const RecordOptions& options) {
-  if (text == nullptr || !IsReady()) return HandOver::kDone;
+  if (text == nullptr) return HandOver::kDone;
+  if (!IsReady()) return HandOver::kNotReady;
 
   char record[kStatusRecordSize];
   int length = BuildStatusRecord(text, options, record, sizeof record);
@@ -37,15 +38,17 @@ HandOver MessengerLink::PublishStatus(const char* text, const RecordOptions& opt
 }
 
 HandOver MessengerLink::ApplyCustomStatus(const char* record, size_t recordLength) {
+  // A messenger whose window thread has just come back from a long command
+  // may still count as hung, and gives no profile for a moment.
   const char* name = QueryProfile();
-  if (name == nullptr) return HandOver::kDone;
+  if (name == nullptr) return HandOver::kNotReady;
   // Built at once: the profile text is not used across the waits below.
   char keyPath[kKeyPathSize];
   if (!BuildKeyPath(name, keyPath, sizeof keyPath)) return HandOver::kDone;
 
-  // The messenger owns the key; it is never created here.
+  // The messenger owns the key (it may make it later); it is never created here.
   RegistryKey key;
-  if (!key.Open(HKEY_CURRENT_USER, keyPath, KEY_WRITE)) return HandOver::kDone;
+  if (!key.Open(HKEY_CURRENT_USER, keyPath, KEY_WRITE)) return HandOver::kNotReady;
 
   const BYTE* bytes = reinterpret_cast<const BYTE*>(record);
   DWORD size = static_cast<DWORD>(recordLength + 1);
@@ -59,9 +62,10 @@ HandOver MessengerLink::ApplyCustomStatus(const char* record, size_t recordLengt
   // out. Then the system still delivers the command later, and the messenger
   // reads the values at that moment: they must still be there, and the text
   // is offered again (the next hand-over removes them).
-  if (Deliver(WM_COMMAND, kApplyCustomStatusCommand + betaClient, 0, nullptr) == CommandOutcome::kUnconfirmed)
-    return HandOver::kUnconfirmed;
+  const CommandOutcome outcome = Deliver(WM_COMMAND, kApplyCustomStatusCommand + betaClient, 0, nullptr);
+  if (outcome == CommandOutcome::kUnconfirmed) return HandOver::kUnconfirmed;
 
   for (const char* value : kTemporaryValues) RegDeleteValueA(key.Get(), value);
-  return HandOver::kDone;
+  // A messenger gone or signed out since the values were written never had it.
+  return outcome == CommandOutcome::kCompleted ? HandOver::kDone : HandOver::kNotReady;
 }

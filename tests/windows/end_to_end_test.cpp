@@ -147,13 +147,14 @@ TEST_F(EndToEnd, BufferingStreamAndTrackChanges) {
 // its loop goes on (the longest stall well under 2 s), the three titles that
 // come meanwhile give way to the newest, and a stop during the next busy
 // command returns at once; the host unloads the DLL, and the goodbye still
-// comes once the messenger answers.
+// comes once the messenger answers. The messenger starts after the player
+// has offered the first status: that one, which it did not take, comes
+// again without a change of the text.
 TEST_F(EndToEnd, ABusyMessengerNeverHoldsUpThePlayer) {
   harness::WriteSettingsFile(harness::SettingsBytes("$A - $T", 1, 0, 0, 0, 0));
   MessengerOptions busy;
   busy.slowApplyMs = 8000;
   std::string error;
-  ASSERT_TRUE(messenger.Start(busy, 10000, &error)) << error;
   standin::PlayerScript script;
   ASSERT_TRUE(standin::ParsePlayerScript("entry 245 192 44 One - A\nentry 245 192 44 Two - B\n"
                                          "entry 245 192 44 Three - C\nentry 245 192 44 Four - D\n"
@@ -164,6 +165,8 @@ TEST_F(EndToEnd, ABusyMessengerNeverHoldsUpThePlayer) {
   ASSERT_TRUE(host.Ok(&error)) << error;
   host.Player().StartHeartbeat();
   ASSERT_EQ(0, host.Start());
+  ASSERT_TRUE(host.WaitForTicks(3));
+  ASSERT_TRUE(messenger.Start(busy, 10000, &error)) << error;
   const int first = messenger.WaitForLine("command 391");
   ASSERT_GE(first, 0) << messenger.LogText();
   for (int64_t ms : {1000, 2000, 3000}) {

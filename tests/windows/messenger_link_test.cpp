@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "messenger/hand_over_thread.h"
 #include "messenger/messenger_link.h"
 #include "messenger_process.h"
 
@@ -201,7 +202,8 @@ MessengerOptions With(void (*change)(MessengerOptions*)) {
   return options;
 }
 
-// Each failure leaves the messenger untouched: no command, no value written.
+// Each failure leaves the messenger untouched: no command, no value written;
+// and the status is not done with, so that the tick offers it again.
 TEST_F(MessengerLinkTest, FailuresWriteNothingAndSendNothing) {
   const FailureCase cases[] = {
       {"signed out", With([](MessengerOptions* o) { o->signedOut = true; }), nullptr, false, false},
@@ -221,8 +223,8 @@ TEST_F(MessengerLinkTest, FailuresWriteNothingAndSendNothing) {
     SCOPED_TRACE(c.what);
     StartMessenger(c.options);
     link.reset(new MessengerLink());
-    link->PublishStatus("A - B", kDefaults);
-    link->PublishStatus("C - D", kDefaults);
+    EXPECT_EQ(HandOver::kNotReady, link->PublishStatus("A - B", kDefaults));
+    EXPECT_EQ(HandOver::kNotReady, link->PublishStatus("C - D", kDefaults));
     EXPECT_EQ(c.profileKnown, link->QueryProfile() != nullptr);
 
     std::vector<std::string> lines = messenger.Lines();
@@ -275,10 +277,39 @@ TEST_F(MessengerLinkTest, AnApplyCommandThatTimesOutKeepsItsValues) {
   EXPECT_EQ(RecordLine("A - B", 0, true), messenger.Lines()[at]);
 }
 
+// The tick's side of the hand-over thread: a status the messenger did not
+// take is told once, so the tick offers it again, and one it took is not; a
+// goodbye (a Save) drops a status not yet taken, composed with the old
+// settings, and the new link never publishes it.
+TEST_F(MessengerLinkTest, TheHandOverThreadTellsWhatWasNotAppliedAndAGoodbyeDropsWhatWaits) {
+  HandOverThread thread;
+  ASSERT_TRUE(thread.Start());
+  ASSERT_TRUE(thread.PostStatus("A - B", kDefaults));  // no messenger yet
+  ASSERT_TRUE(thread.WaitUntilHandedOver(5000));
+  EXPECT_TRUE(thread.TakeNotApplied());
+  EXPECT_FALSE(thread.TakeNotApplied());
+
+  MessengerOptions slow;
+  slow.slowApplyMs = 1000;
+  StartMessenger(slow);
+  ASSERT_TRUE(thread.PostStatus("C - D", kDefaults));
+  ASSERT_GE(messenger.WaitForLine("command 391"), 0) << messenger.LogText();  // the thread is inside it now
+  thread.PostStatus("Old settings", kDefaults);
+  thread.PostGoodbye(true);
+  ASSERT_GE(messenger.WaitForLine("command 376", 0, 10000), 0) << messenger.LogText();
+  thread.PostStatus("E - F", kDefaults);  // comes after anything the goodbye left
+  EXPECT_TRUE(WaitForCount("record ", 2, 15000)) << messenger.LogText();
+  EXPECT_EQ((std::vector<std::string>{RecordLine("C - D", 0, true), RecordLine("E - F", 0, true)}),
+            Records(messenger.Lines()))
+      << messenger.LogText();
+  EXPECT_FALSE(thread.TakeNotApplied());
+  thread.Stop(5000);
+}
+
 TEST_F(MessengerLinkTest, NoMessengerMeansNotReady) {
   link.reset(new MessengerLink());
   EXPECT_FALSE(link->IsReady());
-  link->PublishStatus("A - B", kDefaults);
+  EXPECT_EQ(HandOver::kNotReady, link->PublishStatus("A - B", kDefaults));
   EXPECT_EQ(nullptr, link->QueryProfile());
   EXPECT_EQ(0, link->SendCommand(WM_COMMAND, kApplyCustomStatusCommand, 0));
   link.reset();
