@@ -58,6 +58,10 @@ else()
 endif()
 target_link_options(gen_Tavrin PRIVATE ${TAVRIN_WIN_LINK_FLAGS} -s -Wl,--gc-sections
   -nostartfiles -Wl,--entry=${TAVRIN_DLL_ENTRY} -Wl,--no-insert-timestamp)
+# The export table inside the read-only data's section (see the script).
+set(TAVRIN_SECTIONS_SCRIPT ${PROJECT_SOURCE_DIR}/src/resources/sections.ld)
+target_link_options(gen_Tavrin PRIVATE -Wl,-T,${TAVRIN_SECTIONS_SCRIPT})
+set_target_properties(gen_Tavrin PROPERTIES LINK_DEPENDS ${TAVRIN_SECTIONS_SCRIPT})
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   # Nothing unwinds through the 32-bit plug-in (no exceptions), so its code
   # needs no DWARF unwind tables, nor a frame pointer in every function, which
