@@ -27,6 +27,13 @@ exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" | grep 
 expected="winampGetGeneralPurposePlugin winampUninstallPlugin "
 [ "$exports" = "$expected" ] || fail "exports are '$exports', expected only $expected"
 
+# The loader finds them through the export directory alone (objdump also finds
+# a section named .edata without one), and takes an export whose address lies
+# inside that directory for a forwarder to another DLL, as objdump does.
+dir_rva=$(awk '$1 == "Entry" && $2 == 0 { print $3 }' <<<"$headers")
+[ $((16#${dir_rva:-0})) -ne 0 ] || fail "$dll has no export directory"
+grep -q 'Forwarder RVA' <<<"$headers" && fail "$dll has an export inside its export directory, a forwarder to the loader"
+
 # Imports as "dll function": a "DLL Name:" line, then one line per function
 # (hint-table address, hint, name).
 imports=$(awk '/^\tDLL Name: / { dll = tolower($3); next }
