@@ -44,7 +44,7 @@ constexpr intptr_t kRegisterMessageRequest = 65536;
 constexpr UINT kStatusOnOffMessage = WM_APP + 1;
 const char kWindowClass[] = "TavrinStatusHotkey";
 
-KeptAction* g_kept = nullptr;  // once registered
+KeptAction* g_kept = nullptr;  // once registered: at most once per load, never freed
 // Our window while it lives. Stop destroys it but leaves its handle in the
 // record: a press then goes to a dead window and runs nothing of ours, where
 // a record's window 0 would be the host's main window to the service.
