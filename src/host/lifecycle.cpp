@@ -211,13 +211,20 @@ void PluginStop() {
   StopEntry();
 }
 
-// The host removes the plug-in, started or not. Nothing of the plug-in's
-// stays in the host once stop has run: it subclasses none of the host's
-// windows, and stop ends its timer, its hotkey window, its link and dialog.
-// So it may be unloaded and deleted at once, which hosts from 5.5 on do on
-// the answer 1, with or without calling stop first: the plug-in stops before
-// it answers 1. Older hosts know only 0, removal at the next start of the
-// player, and the plug-in runs on until then.
+// The host removes the plug-in, started or not. Once stop has run, nothing
+// of the plug-in's that runs or names its code stays in the host: it
+// subclasses none of the host's windows, and stop ends its timer, its hotkey
+// window and that window's class, its link and dialog. One thing stays, by
+// design: the hotkey action's record, which the host's hotkey service keeps
+// and reads for as long as the player runs. It is safe: it lives with its
+// texts in the process heap, not in the DLL, and is never freed, so a read
+// after unload finds it whole; the only thing it names beyond itself is the
+// window stop destroyed (never 0, which the service would take for the
+// host's main window), so a press reaches nothing and runs no code of ours.
+// So the plug-in may be unloaded and deleted at once, which hosts from 5.5
+// on do on the answer 1, with or without calling stop first: the plug-in
+// stops before it answers 1. Older hosts know only 0, removal at the next
+// start of the player, and the plug-in runs on until then.
 int PluginUninstall(HWND preferencesPage) {
   // The question is a wait: a stop and unload inside it find this call in
   // progress and keep the module mapped (see StopEntry).

@@ -6,9 +6,11 @@
 
 namespace {
 
-// The service's record of an action. It keeps the record's address and reads
-// it at each press, sending `message` with wParam and lParam to `window`, so
-// the record lives as long as the DLL.
+// The service's record of an action. It keeps the record's address for as
+// long as the player runs and reads it (name, id, window) whenever its page
+// lists actions, a key is pressed (it sends `message` with wParam and lParam
+// to `window`) or the bindings are saved at exit: after the host unloaded the
+// DLL too, since it has no way to drop an action.
 struct HotkeyAction {
   const char* name;  // shown on the service's page
   DWORD flags;
@@ -23,24 +25,38 @@ struct HotkeyAction {
 static_assert(sizeof(HotkeyAction) == 52, "the 32-bit service reads thirteen 32-bit words");
 #endif
 
+struct ActionTexts {
+  char name[sizeof "Tavrin: status on/off"];
+  char id[sizeof "Tavrin_StatusOnOff"];
+};
+constexpr ActionTexts kTexts = {"Tavrin: status on/off", "Tavrin_StatusOnOff"};
+
+// The record and its texts, in one block of the process heap that outlives
+// the DLL: allocated at the registration (once per load) and never freed.
+struct KeptAction {
+  HotkeyAction record;
+  ActionTexts texts;
+};
+
 // Request 65536 registers the message named by wParam and answers its id,
 // which is above 65536; a host without the service answers less.
 constexpr intptr_t kRegisterMessageRequest = 65536;
 constexpr UINT kStatusOnOffMessage = WM_APP + 1;
 const char kWindowClass[] = "TavrinStatusHotkey";
 
-// Its words are written at registration: zero-initialised, it takes no room
-// in the DLL's file (see the descriptor).
-HotkeyAction g_statusOnOff;
+KeptAction* g_kept = nullptr;  // once registered: at most once per load, never freed
+// Our window while it lives. Stop destroys it but leaves its handle in the
+// record: a press then goes to a dead window and runs nothing of ours, where
+// a record's window 0 would be the host's main window to the service.
+HWND g_window = nullptr;
 intptr_t g_serviceMessage = 0;  // the service's message once asked; at most 65536: none
 bool g_asked = false;
-bool g_registered = false;
 void (*g_onPress)() = nullptr;
 
 HINSTANCE ThisModule() {
   HMODULE module = nullptr;
   GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&g_statusOnOff), &module);
+                     kWindowClass, &module);
   return module;
 }
 
@@ -59,7 +75,7 @@ void AskHotkeyService() {
 }
 
 void StartStatusHotkey(void (*onPress)()) {
-  if (g_serviceMessage <= kRegisterMessageRequest || g_statusOnOff.window != nullptr) return;
+  if (g_serviceMessage <= kRegisterMessageRequest || g_window != nullptr) return;
   g_onPress = onPress;
   const HINSTANCE module = ThisModule();
   WNDCLASSA windowClass = {};
@@ -67,22 +83,31 @@ void StartStatusHotkey(void (*onPress)()) {
   windowClass.hInstance = module;
   windowClass.lpszClassName = kWindowClass;
   RegisterClassA(&windowClass);
-  g_statusOnOff.window =
-      CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
-  if (g_registered) return;
-  g_registered = true;
-  g_statusOnOff.name = "Tavrin: status on/off";
-  g_statusOnOff.message = kStatusOnOffMessage;
-  g_statusOnOff.id = "Tavrin_StatusOnOff";
-  PostMessageA(g_descriptor.hostWindow, WM_USER, reinterpret_cast<WPARAM>(&g_statusOnOff),
-               static_cast<LPARAM>(g_serviceMessage));
+  g_window = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
+  if (g_window == nullptr) {  // nothing to register, or to leave in a record
+    UnregisterClassA(kWindowClass, module);
+    return;
+  }
+  if (g_kept == nullptr) {
+    g_kept = static_cast<KeptAction*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(KeptAction)));
+    if (g_kept == nullptr) return;
+    g_kept->texts = kTexts;
+    g_kept->record.name = g_kept->texts.name;
+    g_kept->record.message = kStatusOnOffMessage;
+    g_kept->record.id = g_kept->texts.id;
+    // Posted to the host's window on this thread: the service reads the
+    // record once we are back in the host's loop, window and all.
+    PostMessageA(g_descriptor.hostWindow, WM_USER, reinterpret_cast<WPARAM>(&g_kept->record),
+                 static_cast<LPARAM>(g_serviceMessage));
+  }
+  g_kept->record.window = g_window;
 }
 
 // The class goes with the window: one left registered would still name this
 // DLL's window procedure after the host unloads it.
 void StopStatusHotkey() {
-  if (g_statusOnOff.window == nullptr) return;
-  DestroyWindow(g_statusOnOff.window);
-  g_statusOnOff.window = nullptr;
+  if (g_window == nullptr) return;
+  DestroyWindow(g_window);
+  g_window = nullptr;
   UnregisterClassA(kWindowClass, ThisModule());
 }

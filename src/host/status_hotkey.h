@@ -11,9 +11,12 @@ void AskHotkeyService();
 // At start: a message-only window of ours on this (the UI) thread takes the
 // key's presses and calls onPress. The action is registered once per load:
 // the service cannot remove one, and adding the same id again spoils its
-// name; it keeps the record's address, so a later start only writes its new
-// window into the record. Nothing without the service.
+// name; it keeps the record's address and reads the record for as long as
+// the player runs, so the record and its texts live in the process heap,
+// never freed, and a later start only writes its new window into it. Nothing
+// without the service, or without the window.
 void StartStatusHotkey(void (*onPress)());
 
-// At stop: the window goes, and a press reaches nothing of ours.
+// At stop: the window and its class go; the dead window's handle stays in the
+// record, and a press reaches nothing of ours.
 void StopStatusHotkey();

@@ -156,6 +156,7 @@ StandInPlayer::~StandInPlayer() {
 void StandInPlayer::Close() {
   if (started) StopPlugin();
   UnloadPlugin();
+  ListHotkeyActions();  // saving the bindings at exit reads every record
   if (window != nullptr) DestroyWindow(window);
   window = nullptr;
 }
@@ -389,6 +390,13 @@ void StandInPlayer::KeepHotkeyAction(intptr_t argument) {
   hotkeyActions.push_back(action);
 }
 
+std::vector<StandInPlayer::ListedHotkeyAction> StandInPlayer::ListHotkeyActions() const {
+  std::vector<ListedHotkeyAction> listed;
+  for (const HotkeyAction* action : hotkeyActions)
+    listed.push_back({action->name != nullptr ? action->name : "", action->id != nullptr ? action->id : "", action->wnd});
+  return listed;
+}
+
 const HotkeyAction* StandInPlayer::FindHotkeyAction(const std::string& id) const {
   for (const HotkeyAction* action : hotkeyActions)
     if (action->id != nullptr && id == action->id) return action;
@@ -495,7 +503,6 @@ int StandInPlayer::UninstallPlugin(HWND preferencesPage) {
 void StandInPlayer::UnloadPlugin() {
   started = false;  // nothing to stop once it is gone
   if (module == nullptr) return;
-  hotkeyActions.clear();  // the records go with the plug-in's module
   FreeLibrary(module);
   module = nullptr;
   record = nullptr;

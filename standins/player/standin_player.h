@@ -36,7 +36,10 @@ static_assert(sizeof(HostPluginRecord) == 28, "the record is seven 32-bit words"
 
 // An action a plug-in offers the player's Global Hotkeys page, as the plug-in
 // lays it out (52 bytes on the 32-bit player). The player keeps the plug-in's
-// pointer, not a copy, and reads the record when the bound key is pressed.
+// pointer, not a copy, for as long as it runs (it has no way to drop an
+// action), and reads the record whenever its page lists the actions, the
+// bound key is pressed or it saves the bindings at exit: after the plug-in
+// is stopped or unloaded too.
 struct HotkeyAction {
   char* name;  // shown on the page
   DWORD flags;
@@ -100,8 +103,9 @@ class StandInPlayer {
   static constexpr intptr_t kHotkeyAddMessage = 65573;
   StandInPlayer();
   ~StandInPlayer();  // closes
-  // Stops and unloads a plug-in still loaded, destroys the window (on Wine,
-  // the thread's last window takes a COM reference with it).
+  // Stops and unloads a plug-in still loaded, reads every hotkey action as
+  // the real player does when it saves the bindings at exit, destroys the
+  // window (on Wine, the thread's last window takes a COM reference with it).
   void Close();
 
   // Creates the (visible) main window on the calling thread.
@@ -142,12 +146,20 @@ class StandInPlayer {
   int64_t RealUs() const;
 
   // The hotkey actions registered so far, oldest first (an action registered
-  // twice is kept once). Unloading the plug-in forgets them: they live in it.
-  const std::vector<const HotkeyAction*>& HotkeyActions() const { return hotkeyActions; }
+  // twice is kept once), as the page lists them: each record's name, id and
+  // wnd read now. Unloading the plug-in keeps them, as the real player does:
+  // their records are wherever the plug-in put them.
+  struct ListedHotkeyAction {
+    std::string name;
+    std::string id;
+    HWND wnd;
+  };
+  std::vector<ListedHotkeyAction> ListHotkeyActions() const;
   const HotkeyAction* FindHotkeyAction(const std::string& id) const;
   // Does what the user's key for the action with that id does: reads the
   // record now and sends its wnd its message. False when no action has that
-  // id or its wnd is not a window. The script's presses happen on its clock.
+  // id or its wnd is not a window. The script's presses happen on its clock;
+  // both work after the plug-in is unloaded too.
   bool PressHotkey(const std::string& id);
 
   // A 10 ms thread timer that notes when each expiry comes: every message
@@ -169,7 +181,7 @@ class StandInPlayer {
   // The uninstall entry (-1 when the plug-in has none): 1 asks the host to
   // stop, unload and delete the plug-in now, 0 at its next start.
   int UninstallPlugin(HWND preferencesPage);
-  void UnloadPlugin();  // FreeLibrary; stop first, or it is never called
+  void UnloadPlugin();  // FreeLibrary (the hotkey actions stay); stop first, or it is never called
 
  private:
   StandInPlayer(const StandInPlayer&) = delete;

@@ -167,10 +167,12 @@ TEST(Lifecycle, WithoutItsModuleInstanceTheHostsOwnIniIsNeverRead) {
 
 // The status on/off key, registered once per load with the host's hotkey
 // service: a press does what a Save with "Enable status changing" flipped
-// would (the file, the goodbye, the timer), a press after stop does nothing,
-// and a second start makes the key work again. (A host without the service:
-// DisabledStart's last row.) A template with a control character, from a
-// file we did not write, is saved without it.
+// would (the file, the goodbye, the timer), a press after stop does nothing
+// (stop destroyed the window and its class and left the dead window in the
+// record: 0 would be the host's main window), and a second start makes the
+// key work again. (A host without the service: DisabledStart's last row.) A
+// template with a control character, from a file we did not write, is saved
+// without it.
 TEST(Lifecycle, TheStatusKeyTurnsPublishingOffAndOn) {
   harness::SettingsFileGuard settings;
   harness::WriteSettingsFile(harness::SettingsBytes(std::string("\x02") + kFormat, 1, 0, 1, 0, 0));
@@ -187,6 +189,8 @@ TEST(Lifecycle, TheStatusKeyTurnsPublishingOffAndOn) {
   EXPECT_STREQ("Tavrin: status on/off", action->name);
   EXPECT_TRUE(action->flags == 0 && action->uMsg != 0 && action->wParam == 0 && action->lParam == 0);
   EXPECT_TRUE(IsWindow(action->wnd));
+  WNDCLASSA windowClass;
+  EXPECT_TRUE(GetClassInfoA(player.Plugin()->moduleInstance, "TavrinStatusHotkey", &windowClass));
   for (int word : action->extended) EXPECT_EQ(0, word);
 
   auto fileSays = [](int enabled) {
@@ -206,6 +210,9 @@ TEST(Lifecycle, TheStatusKeyTurnsPublishingOffAndOn) {
 
   host.Stop();
   EXPECT_FALSE(player.PressHotkey("Tavrin_StatusOnOff")) << "a press after stop reached a window";
+  EXPECT_TRUE(action->wnd != nullptr && !IsWindow(action->wnd));
+  EXPECT_FALSE(GetClassInfoA(player.Plugin()->moduleInstance, "TavrinStatusHotkey", &windowClass))
+      << "the window's class outlived stop";
   ASSERT_EQ(0, host.Start());  // the same load: asked and registered once, the record gets the new window
   ASSERT_TRUE(host.WaitForTicks(2));  // a registration is posted: it would be in by now
   EXPECT_EQ(1u, player.CountQueries(65536));
