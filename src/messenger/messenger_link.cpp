@@ -13,6 +13,26 @@ namespace {
 // The converted reply, at most 99 bytes and its zero byte.
 constexpr int kReplySize = 100;
 
+// A window thread that has just come back from a command it was busy with
+// for seconds still counts as hung for a moment (it has not asked for a
+// message since), and a message to it is refused at once: it is sent again
+// a few times before the refusal is believed.
+constexpr int kHungRetries = 3;
+constexpr DWORD kHungRetryMs = 100;
+
+// SendMessageTimeoutA, bounded by timeoutMs and at once for a window that
+// stays hung; false when the message was refused or the wait ran out.
+bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs, DWORD_PTR* answer) {
+  for (int attempt = 0;; ++attempt) {
+    const DWORD start = GetTickCount();
+    if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, answer) != 0)
+      return true;
+    // A wait that ran out is no refusal: the message is on its way.
+    if (attempt == kHungRetries || GetTickCount() - start >= kHungRetryMs) return false;
+    Sleep(kHungRetryMs);
+  }
+}
+
 // Converts a reply string to the ANSI code page. Returns false when it is
 // empty or its ANSI form does not fit whole: a shortened reply could name
 // another profile. The conversion writes at most outSize - 1 bytes.
@@ -116,8 +136,7 @@ const char* MessengerLink::QueryProfile() {
 // hang that starts between this answer and the call is not caught.)
 bool MessengerLink::WindowAnswers() {
   DWORD_PTR result = 0;
-  return SendMessageTimeoutA(mainWindow, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, commandTimeoutMs,
-                             &result) != 0;
+  return SendBounded(mainWindow, WM_NULL, 0, 0, commandTimeoutMs, &result);
 }
 
 // Releasing the object is a call into its messenger as well: one whose window
@@ -141,13 +160,10 @@ CommandOutcome MessengerLink::Deliver(UINT message, WPARAM wParam, LPARAM lParam
   if (result != nullptr) *result = 0;
   if (!IsReady()) return CommandOutcome::kNotSent;
   // As synchronous as SendMessage for a responsive messenger, but bounded: a
-  // hung one costs the hand-over thread at most the timeout, and nothing once
-  // it is known to be hung.
+  // hung one costs the hand-over thread at most the timeout, and a few tenths
+  // of a second once it is known to be hung.
   DWORD_PTR answer = 0;
-  if (SendMessageTimeoutA(mainWindow, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, commandTimeoutMs,
-                          &answer) == 0) {
-    return CommandOutcome::kUnconfirmed;
-  }
+  if (!SendBounded(mainWindow, message, wParam, lParam, commandTimeoutMs, &answer)) return CommandOutcome::kUnconfirmed;
   if (result != nullptr) *result = static_cast<LRESULT>(answer);
   return CommandOutcome::kCompleted;
 }
