@@ -5,8 +5,9 @@
 // Input: byte 0 the code page (its value mod 3: 1252, 932, 936), the texts in
 // UTF-8 from 0x80; byte 1 where the title part starts in the song text (0xFF:
 // no title part); then the song, position, length, bitrate, sample rate, list
-// length and bar texts, the template, and the album, year, genre and track
-// texts, each to a zero byte. Without a template text the template is null.
+// length and bar texts, the template, and the album, year, genre, track,
+// playback state and elapsed time texts, each to a zero byte. Without a
+// template text the template is null.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   TrackFields* fields = static_cast<TrackFields*>(calloc(1, sizeof(TrackFields)));
   fields->encoding = utf8 ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
-  std::string values[12];
+  std::string values[ref::kTokens];
   values[0] = TakeText(&input, utf8, fields->songText, kTitleSize);
   if (titleAt != 0xFF) {
     // A split leaves the title part on a character of its own.
@@ -57,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool hasFormat = input.Text(&format);
   if (utf8) format = ref::WholeUtf8(format);
   for (int i = 0; i < kTagCount; ++i) values[8 + i] = TakeText(&input, utf8, fields->tagTexts[i], kTagSize);
+  values[12] = TakeText(&input, utf8, fields->stateText, kNumberTextSize);
+  values[13] = TakeText(&input, utf8, fields->elapsedText, kNumberTextSize);
 
   ExpansionBuffer* work = static_cast<ExpansionBuffer*>(malloc(sizeof(ExpansionBuffer)));
   const char* result = ExpandTemplate(hasFormat ? format.c_str() : nullptr, *fields, work);

@@ -7,7 +7,9 @@
 // in between), as wide text first when the host knows it, none for a stream;
 // an entry is its title and its position, and the file names asked on every
 // tick while the template names a tag (the name the tags ask by; a new entry
-// then refreshes every field) or the hide rules need one. The
+// then refreshes every field) or the hide rules need one; $M from the
+// playback state, $E from the position when the template names it and the
+// host knows a length. The
 // host's answers, the template, the mark and forgetting the last text change
 // between ticks, in each modelled code page, with titles asked as ANSI or as
 // wide text.
@@ -124,7 +126,7 @@ struct Model {
   unsigned titleEncoding;  // a code page, or ref::kUtf8
   std::string lastTitle;
   bool hasTitlePart = false;
-  std::string values[12];  // $A $T $I $D $B $S $L $P $R $Y $G $N
+  std::string values[ref::kTokens];  // $A $T $I $D $B $S $L $P $R $Y $G $N $M $E
   unsigned offeredEncoding;
   std::string lastOffered;
   unsigned tagsKnown = 0;
@@ -169,8 +171,9 @@ void ModelTags(unsigned codePage, bool utf8, unsigned ask, Model* model) {
 
 // One tick of the model; returns whether a text is offered.
 bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16string* wideTitle,
-               const std::string* format, const std::string& mark, unsigned tags, unsigned names, Model* model) {
+               const std::string* format, const std::string& mark, unsigned tokens, unsigned names, Model* model) {
   const int32_t* n = g_host.numbers;
+  const unsigned tags = tokens & 15;
   unsigned encoding = codePage;
   std::string title = static_cast<uintptr_t>(g_host.title) >= kLowestAddress ? ansiTitle : "";
   if (wideTitle != nullptr && static_cast<uintptr_t>(g_host.wideTitle) >= kLowestAddress) {
@@ -212,6 +215,8 @@ bool ModelTick(unsigned codePage, const std::string& ansiTitle, const std::u16st
   ModelTags(codePage, encoding == ref::kUtf8, tags & ~model->tagsKnown, model);
   model->tagsKnown |= tags;
   model->values[7] = ref::Bar(n[1], n[2]);
+  model->values[12] = (n[3] & 3) == 3 ? "paused" : (n[3] & 3) == 0 ? "stopped" : "";
+  model->values[13] = (tokens & kElapsedToken) && n[1] >= 1 && n[2] >= 0 ? ref::LengthText(n[2] / 1000) : "";
 
   const std::string expanded = ref::Expand(encoding, format != nullptr ? *format : "", model->values);
   const std::string text = ref::Fit(encoding, expanded, kLastTextSize - 1 - mark.size()) + mark;
@@ -238,6 +243,8 @@ void CheckFields(const TrackFields& fields, const Model& model) {
                             fields.listLengthText};
   for (int i = 0; i < 5; ++i) Check(Holds(numbers[i], kNumberTextSize, model.values[2 + i]));
   Check(Holds(fields.progressText, kProgressTextSize, model.values[7]));
+  Check(Holds(fields.stateText, kNumberTextSize, model.values[12]));
+  Check(Holds(fields.elapsedText, kNumberTextSize, model.values[13]));
   for (int i = 0; i < 4; ++i) Check(Holds(fields.tagTexts[i], kTagSize, model.values[8 + i]));
   Check(fields.entryCount == model.entryCount);
   Check(((fields.fileNamesKnown & kWideFileName) != 0) == model.wideName.known);
@@ -328,17 +335,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The template as the plug-in keeps it for each encoding, and the tags
     // it names (a byte search may name more: they are asked for, not shown).
     const std::string utf8Format = ref::AnsiToUtf8(codePage, format);
-    unsigned tags = 0;
-    for (int i = 0; i < 4; ++i) tags |= format.find(std::string("$") + "RYGN"[i]) != std::string::npos ? 1u << i : 0;
+    unsigned tokens = 0;
+    for (int i = 0; i < 6; ++i) tokens |= format.find(std::string("$") + "RYGNME"[i]) != std::string::npos ? 1u << i : 0;
     const uint8_t names = g_host.knows >> 3 & 3;
-    RefreshTrackFields(HostQuery, wide, static_cast<uint8_t>(tags), names, &composer->fields);
+    const int32_t state = g_host.numbers[3] & 3;  // the playback state: the sample rate's low bits
+    SetPlaybackState(state, &composer->fields);
+    RefreshTrackFields(HostQuery, wide, static_cast<uint8_t>(tokens), names, &composer->fields);
     const bool inUtf8 = composer->fields.encoding == TextEncoding::kUtf8;
     const char* tickFormat = nullFormat ? nullptr : inUtf8 ? utf8Format.c_str() : format.c_str();
     const char* offered = ComposeStatus(tickFormat, mark.empty() ? nullptr : mark.c_str(), composer);
 
     const std::string& modelFormat = inUtf8 ? utf8Format : format;
     bool expectOffered = ModelTick(codePage, ansiTitle, wide ? &wideTitle : nullptr,
-                                   nullFormat ? nullptr : &modelFormat, mark, tags, names, &model);
+                                   nullFormat ? nullptr : &modelFormat, mark, tokens, names, &model);
     CheckFields(composer->fields, model);
     Check(offered == (expectOffered ? composer->lastTextOffered : nullptr));
     Check(Holds(composer->lastTextOffered, kLastTextSize, model.lastOffered));

@@ -128,8 +128,9 @@ inline size_t Find(unsigned encoding, const std::string& text, const std::string
 // Sections, read character by character: "$(" opens one, the next "$)"
 // closes it; it stays without the pair when no placeholder in it has an empty
 // value, and goes whole otherwise. An unclosed "$(" stays as typed.
-inline std::string SettleSections(unsigned encoding, const std::string& format, const std::string values[12]) {
-  static const std::string kLetters = "ATIDBSLPRYGN";
+constexpr int kTokens = 14;
+inline std::string SettleSections(unsigned encoding, const std::string& format, const std::string values[kTokens]) {
+  static const std::string kLetters = "ATIDBSLPRYGNME";
   const std::vector<size_t> starts = Starts(encoding, format);
   std::string out, section;
   bool open = false, filled = true;
@@ -149,13 +150,13 @@ inline std::string SettleSections(unsigned encoding, const std::string& format, 
   return open ? out + "$(" + section : out;
 }
 
-// The twelve placeholders in the order they are replaced (a tag's only when
-// the template names it); each step replaces the first occurrence in the
-// text so far and keeps at most 1023 bytes.
-inline std::string Expand(unsigned encoding, const std::string& format, const std::string values[12]) {
-  static const char kOrder[] = "ATIDBSLPRYGN";
+// The fourteen placeholders in the order they are replaced (a tag's, $M's
+// and $E's only when the template names it); each step replaces the first
+// occurrence in the text so far and keeps at most 1023 bytes.
+inline std::string Expand(unsigned encoding, const std::string& format, const std::string values[kTokens]) {
+  static const char kOrder[] = "ATIDBSLPRYGNME";
   std::string text = Fit(encoding, SettleSections(encoding, format, values), 1023);
-  for (int i = 0; i < 12; ++i) {
+  for (int i = 0; i < kTokens; ++i) {
     const std::string token = std::string("$") + kOrder[i];
     if (i >= 8 && Find(encoding, format, token) == std::string::npos) continue;
     size_t at = Find(encoding, text, token);

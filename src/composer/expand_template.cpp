@@ -8,9 +8,9 @@
 #include "common/bounded_writer.h"
 #include "platform/text.h"
 
-constexpr int kTokenCount = 8 + kTagCount;
-static const char* const kTokens[kTokenCount] = {"$A", "$T", "$I", "$D", "$B", "$S",
-                                                 "$L", "$P", "$R", "$Y", "$G", "$N"};
+constexpr int kTokenCount = 8 + kNamedTokenCount;
+static const char* const kTokens[kTokenCount] = {"$A", "$T", "$I", "$D", "$B", "$S", "$L",
+                                                 "$P", "$R", "$Y", "$G", "$N", "$M", "$E"};
 
 // The fields in token order; $T is empty when the title was not split.
 static void FieldTexts(const TrackFields& fields, const char* texts[kTokenCount]) {
@@ -23,13 +23,15 @@ static void FieldTexts(const TrackFields& fields, const char* texts[kTokenCount]
   texts[6] = fields.listLengthText;
   texts[7] = fields.progressText;
   for (int i = 0; i < kTagCount; ++i) texts[8 + i] = fields.tagTexts[i];
+  texts[12] = fields.stateText;
+  texts[13] = fields.elapsedText;
 }
 
-uint8_t TagTokensIn(TextEncoding encoding, const char* format) {
-  uint8_t tags = 0;
-  for (int i = 0; i < kTagCount; ++i)
-    if (FindTextIn(encoding, format, kTokens[8 + i]) >= 0) tags |= static_cast<uint8_t>(1 << i);
-  return tags;
+uint8_t NamedTokensIn(TextEncoding encoding, const char* format) {
+  uint8_t tokens = 0;
+  for (int i = 0; i < kNamedTokenCount; ++i)
+    if (FindTextIn(encoding, format, kTokens[8 + i]) >= 0) tokens |= static_cast<uint8_t>(1 << i);
+  return tokens;
 }
 
 // Whether no placeholder among the first `length` bytes of section has an
@@ -66,9 +68,10 @@ const char* ExpandTemplate(const char* format, const TrackFields& fields, Expans
   FieldTexts(fields, texts);
   const TextEncoding encoding = fields.encoding;
   const FitTextFn fit = encoding == TextEncoding::kUtf8 ? FitUtf8 : FitText;
-  // A tag's token counts only where the template names it, so that with any
-  // other template a "$R" that a title brings in stays as it always did.
-  const uint8_t tags = TagTokensIn(encoding, format);
+  // A tag's token (and $M's, $E's) counts only where the template names it,
+  // so that with any other template a "$R" that a title brings in stays as
+  // it always did.
+  const uint8_t named = NamedTokensIn(encoding, format);
 
   BoundedWriter first(work->halves[0], kExpansionHalfSize);
   if (format != nullptr) CopySettlingSections(encoding, format, texts, &first);
@@ -80,7 +83,7 @@ const char* ExpandTemplate(const char* format, const TrackFields& fields, Expans
   const char* current = work->halves[0];
   int target = 0;
   for (int token = 0; token < kTokenCount; ++token) {
-    if (token >= 8 && !(tags & (1 << (token - 8)))) continue;
+    if (token >= 8 && !(named & (1 << (token - 8)))) continue;
     target ^= 1;
     BoundedWriter writer(work->halves[target], kExpansionHalfSize);
     size_t currentLength = strlen(current);
@@ -97,4 +100,12 @@ const char* ExpandTemplate(const char* format, const TrackFields& fields, Expans
     current = work->halves[target];
   }
   return current;
+}
+
+void ConvertTemplateToUtf8(const char* format, char* out) {
+  char converted[3 * kExpansionHalfSize + 1];
+  const int length = AnsiToUtf8(format != nullptr ? format : "", converted, sizeof converted);
+  const size_t fit = length > 0 ? FitUtf8(converted, kExpansionHalfSize - 1) : 0;
+  memcpy(out, converted, fit);
+  out[fit] = '\0';
 }

@@ -1,4 +1,4 @@
-// Expansion of the status template: its twelve placeholders and its
+// Expansion of the status template: its fourteen placeholders and its
 // sections.
 #pragma once
 
@@ -17,6 +17,11 @@ struct ExpansionBuffer {
 // work. format is in the fields' encoding; a null one expands like an empty one.
 const char* ExpandTemplate(const char* format, const TrackFields& fields, ExpansionBuffer* work);
 
-// The tags (TagBits) whose placeholders format names: those the fields must
-// hold before it is expanded.
-uint8_t TagTokensIn(TextEncoding encoding, const char* format);
+// The placeholders beyond the first eight (TokenBits) that format names:
+// those the fields must hold before it is expanded.
+uint8_t NamedTokensIn(TextEncoding encoding, const char* format);
+
+// The template in UTF-8 into out (kExpansionHalfSize bytes), for fields that
+// came as wide text: an ANSI template of up to 1023 bytes (the longest a
+// settings file holds), cut between characters like a half. Null is empty.
+void ConvertTemplateToUtf8(const char* format, char* out);

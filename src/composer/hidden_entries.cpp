@@ -62,7 +62,7 @@ static bool PathHasWord(const char* path, const char* word, size_t length) {
 
 // Both texts are walked by characters: a ';' or a space that is the trail
 // byte of a double-byte character neither ends nor trims a word.
-bool PathHasHiddenWord(const char* path, const char* words) {
+bool PathHasHiddenWord(const char* path, const char* words, const char** word, size_t* wordLength) {
   if (path == nullptr || words == nullptr) return false;
   const char* next = words;
   while (*next != '\0') {
@@ -74,8 +74,19 @@ bool PathHasHiddenWord(const char* path, const char* words) {
       if (first == nullptr) first = at;
       end = at + CharSize(at);
     }
-    if (first != nullptr && PathHasWord(path, first, static_cast<size_t>(end - first))) return true;
+    const size_t length = static_cast<size_t>(end - first);
+    if (first != nullptr && PathHasWord(path, first, length)) {
+      if (word != nullptr) *word = first;
+      if (wordLength != nullptr) *wordLength = length;
+      return true;
+    }
     next = *at == ';' ? at + 1 : at;
   }
+  return false;
+}
+
+bool IsAddress(const char* title) {
+  for (const char* at = title; at != nullptr && *at != '\0'; ++at)
+    if (at[0] == ':' && at[1] == '/' && at[2] == '/') return true;
   return false;
 }

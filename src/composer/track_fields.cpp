@@ -117,14 +117,31 @@ static void DrawProgressBar(int32_t lengthSeconds, int32_t positionMs, char* out
   out[cell + 1] = '|';
 }
 
-// The bar, or the empty text when the host knows no length.
-static void DrawProgress(HostQueryFn query, char* out) {
+// The bar, or the empty text when the host knows no length. Returns the
+// position asked for it, or -1 without a length (no position is asked then).
+static int32_t DrawProgress(HostQueryFn query, char* out) {
   int32_t lengthSeconds = AskNumber(query, 1, kRequestPlaybackTime);
   out[0] = '\0';
-  if (lengthSeconds >= 1) DrawProgressBar(lengthSeconds, AskNumber(query, 0, kRequestPlaybackTime), out);
+  if (lengthSeconds < 1) return -1;
+  const int32_t positionMs = AskNumber(query, 0, kRequestPlaybackTime);
+  DrawProgressBar(lengthSeconds, positionMs, out);
+  return positionMs;
 }
 
-void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, uint8_t names, TrackFields* fields) {
+// Copies a text that changed into its field and says so.
+static void KeepChanged(const char* text, char* field, size_t size, TrackFields* fields) {
+  if (strcmp(text, field) == 0) return;
+  memcpy(field, text, size);
+  fields->changed = true;
+}
+
+void SetPlaybackState(int32_t state, TrackFields* fields) {
+  const char* text = state == 3 ? "paused" : state == 0 ? "stopped" : "";
+  KeepChanged(text, fields->stateText, strlen(text) + 1, fields);
+}
+
+void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tokens, uint8_t names, TrackFields* fields) {
+  const uint8_t tags = tokens & kTagTokens;
   int32_t position = AskNumber(query, 0, kRequestPlaylistPosition);
   char title[kTitleSize];
   TextEncoding encoding = AskTitle(query, position, wideTitle, fields->lastTitle, title);
@@ -168,8 +185,13 @@ void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, uint8_t
   if (unknownTags != 0) RefreshTrackTags(query, position, unknownTags, fields);
 
   char bar[kProgressTextSize];
-  DrawProgress(query, bar);
-  if (strcmp(bar, fields->progressText) == 0) return;
-  memcpy(fields->progressText, bar, sizeof bar);
-  fields->changed = true;
+  const int32_t positionMs = DrawProgress(query, bar);
+  if ((tokens & kElapsedToken) != 0) {
+    // The position as a length, from the bar's own answer; none below 0.
+    char elapsed[kNumberTextSize];
+    elapsed[0] = '\0';
+    if (positionMs >= 0) FormatLength(positionMs / 1000, elapsed);
+    KeepChanged(elapsed, fields->elapsedText, sizeof elapsed, fields);
+  }
+  KeepChanged(bar, fields->progressText, sizeof bar, fields);
 }

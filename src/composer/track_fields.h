@@ -50,10 +50,16 @@ struct WideFileTagRequest {
 static_assert(sizeof(FileTagRequest) == 4 * sizeof(void*) && sizeof(WideFileTagRequest) == 4 * sizeof(void*),
               "the host reads four pointer-sized words");
 
-// The tags the template can insert, as bits of a set; their placeholders
-// follow the eight others in this order.
-enum TagBits : uint8_t { kTagAlbum = 1, kTagYear = 2, kTagGenre = 4, kTagTrack = 8 };
+// The placeholders a template must name for the fields to hold their texts
+// (and for a text to count as theirs): the four tags, the playback state and
+// the elapsed time, as bits of a set; they follow the eight others in this
+// order.
+enum TokenBits : uint8_t {
+  kTagAlbum = 1, kTagYear = 2, kTagGenre = 4, kTagTrack = 8, kStateToken = 16, kElapsedToken = 32
+};
 constexpr int kTagCount = 4;
+constexpr uint8_t kTagTokens = kTagAlbum | kTagYear | kTagGenre | kTagTrack;
+constexpr int kNamedTokenCount = 6;
 
 constexpr size_t kTitleSize = 260;        // songText and lastTitle, terminating zero included
 constexpr size_t kNumberTextSize = 24;    // any 32-bit value in its format, with the zero
@@ -78,10 +84,12 @@ struct TrackFields {
   char sampleRateText[kNumberTextSize];  // $S
   char listLengthText[kNumberTextSize];  // $L
   char progressText[kProgressTextSize];  // $P
+  char stateText[kNumberTextSize];       // $M: "paused", "stopped", or empty while playing (SetPlaybackState)
+  char elapsedText[kNumberTextSize];     // $E: the position as $D writes a length; empty without one
   char lastTitle[kTitleSize];          // title at the last refresh, after the buffering substitution
   TextEncoding encoding;               // of the texts above: UTF-8 when the host gave a wide title
   char tagTexts[kTagCount][kTagSize];  // $R album, $Y year, $G genre, $N track number; empty when unknown
-  uint8_t tagsKnown;                   // TagBits asked for the current entry
+  uint8_t tagsKnown;                   // the tags (TokenBits) asked for the current entry
   bool changed;                        // a refresh changed a text since the composer last looked
   // The current entry's playlist position and file names (their requests'
   // answers, kept whole), from the tick that found it and, while the
@@ -94,15 +102,20 @@ struct TrackFields {
   char fileName[kFileNameSize];          // from request 211, in the ANSI code page
 };
 
-// One tick's refresh: the fields of a new title, the bar always, the tags in
-// `tags` (TagBits) once per entry. An entry is new when its title or its
-// playlist position changes, or a file name that is part of its identity:
-// the one the tags ask by while `tags` names a tag, and those in `names`
+// One tick's refresh: the fields of a new title, the bar always, and of the
+// placeholders in `tokens` (TokenBits) the tags once per entry and the
+// elapsed time always. An entry is new when its title or its playlist
+// position changes, or a file name that is part of its identity: the one the
+// tags ask by while `tokens` names a tag, and those in `names`
 // (FileNameNeeds, what the hide rules read), each asked on every tick then.
-// While `tags` names a tag, its fields follow the entry rather than the
+// While `tokens` names a tag, its fields follow the entry rather than the
 // title. With wideTitle the title is asked for as wide text and the fields
 // are UTF-8; a host that gives none falls back to the ANSI title.
-void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tags, uint8_t names, TrackFields* fields);
+void RefreshTrackFields(HostQueryFn query, bool wideTitle, uint8_t tokens, uint8_t names, TrackFields* fields);
+
+// $M's text from the host's playback state (request 104): 3 paused, 0
+// stopped, any other answer playing (the empty text).
+void SetPlaybackState(int32_t state, TrackFields* fields);
 
 // Asks the host for the tags in `tags` of the entry at position, by the file
 // names kept in fields, into fields->tagTexts in fields->encoding

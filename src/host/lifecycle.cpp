@@ -58,16 +58,12 @@ static void FindOwnSettingsFiles(HMODULE module, SettingsLocations* files) {
   FindSettingsLocations(known ? modulePath : nullptr, hostFolder, files);
 }
 
-// Every change of the template comes through here. A template longer in
-// UTF-8 than an expansion half is cut like one would be.
-static void ConvertTemplateToUtf8() {
+// Every change of the template comes through here.
+static void TemplateChanged() {
   const char* format = g_running.settings.statusFormat != nullptr ? g_running.settings.statusFormat : "";
-  char converted[3 * kSettingsReadSize + 1];
-  int length = AnsiToUtf8(format, converted, sizeof converted);
-  size_t fit = length > 0 ? FitUtf8(converted, sizeof g_running.utf8Format - 1) : 0;
-  memcpy(g_running.utf8Format, converted, fit);
-  g_running.utf8Format[fit] = '\0';
-  g_running.tagTokens = TagTokensIn(TextEncoding::kAnsi, format) | TagTokensIn(TextEncoding::kUtf8, g_running.utf8Format);
+  ConvertTemplateToUtf8(format, g_running.utf8Format);
+  g_running.namedTokens =
+      NamedTokensIn(TextEncoding::kAnsi, format) | NamedTokensIn(TextEncoding::kUtf8, g_running.utf8Format);
   RecomposeNextTick(&g_running.composer);
 }
 
@@ -116,7 +112,7 @@ static void ApplyEditedSettings(PluginSettings* edited, HWND dialog) {
   g_running.settings = *edited;
   edited->statusFormat = nullptr;
   FreeSettings(&previous);
-  ConvertTemplateToUtf8();
+  TemplateChanged();
 
   SaveReport report = SaveSettingsFile(g_running.settingsFiles, g_running.settings);
   StopTimer();
@@ -165,7 +161,7 @@ int PluginStart() {
   // its goodbye: it restarts instead, on the same hand-over thread.
   StopTimer();
   LoadSettingsFile(g_running.settingsFiles, &g_running.settings);
-  ConvertTemplateToUtf8();
+  TemplateChanged();
   // The link exists even when status changing is disabled, so that stop can
   // still say goodbye to a messenger; it touches neither windows nor COM
   // before it is used. Without a thread nothing is ever handed over.

@@ -22,7 +22,7 @@ struct RunningState {
   // The template in UTF-8, for ticks that get the title as wide text;
   // converted whenever the settings change, so no tick converts or allocates.
   char utf8Format[kExpansionHalfSize];
-  uint8_t tagTokens;                 // the tags either form of the template names (TagBits)
+  uint8_t namedTokens;               // the tags, $M and $E either form of the template names (TokenBits)
   StatusComposer composer;           // track fields and the last text offered
   bool statusCleared;                // the closing command went out, and no status since
   // The current entry as the ticks time it, for "show a new song after N

@@ -18,6 +18,15 @@ constexpr DWORD kHandOverWaitMs = 50;
 // so dispatch the next timer expiry; that tick must not run inside this one.
 static bool g_tickRunning = false;
 
+// What a tick learns from the host besides the track fields.
+struct HostReading {
+  int32_t playbackState;  // 1 playing, 3 paused, 0 stopped (any other answer plays); 1 when not asked
+  bool videoPlaying;      // 501 answered above 1 (1 is an older host that cannot tell)
+};
+
+// Why nothing new may be published for the current entry, or kShow.
+enum class Verdict : uint8_t { kShow, kPaused, kStopped, kStream, kPathWord, kVideo, kAddress };
+
 // The tick's questions to the host. A stop inside one of them ends the tick's
 // business with the host: the rest are answered 0 without asking.
 static intptr_t AskWhileRunning(intptr_t wParam, intptr_t request) {
@@ -33,46 +42,55 @@ static void ClearStatusOnce() {
   if (g_running.handOver.PostClear()) g_running.handOver.WaitUntilHandedOver(kHandOverWaitMs);
 }
 
-// Asked only when the settings care, so that by default a tick makes exactly
-// the queries it always made. Returns the mark for the status, or null; and
-// false when nothing may be published.
-static bool CheckPlayback(const char** mark) {
-  *mark = nullptr;
-  const uint8_t whenNotPlaying = g_running.settings.whenNotPlaying;
-  if (whenNotPlaying == kKeepStatus) return true;
-  // 1 playing, 3 paused, 0 stopped; any other answer counts as playing.
-  const int32_t state = static_cast<int32_t>(AskWhileRunning(0, kRequestPlaybackState));
-  const bool paused = state == 3;
-  const bool stopped = state == 0;
-  if (whenNotPlaying == kMarkStatus) {
-    *mark = paused ? " (paused)" : stopped ? " (stopped)" : nullptr;
-    return true;
-  }
-  if (!paused && !stopped) return true;
-  ClearStatusOnce();
-  return false;
-}
-
-// What the user keeps to themselves, by the rules they set: a video while it
-// plays (501 is asked only while that rule is on; 1 is an older host that
-// cannot tell), a stream, a file whose path holds one of their words.
-static bool PlayingHiddenVideo(const PluginSettings& settings) {
-  return (settings.hideFlags & kHideVideos) != 0 &&
-         static_cast<int32_t>(AskWhileRunning(0, kRequestPlayingVideo)) > 1;
-}
-
 // The file names the rules read, asked on every tick while one is on.
 static uint8_t FileNamesForRules(const PluginSettings& settings) {
   return ((settings.hideFlags & kHideStreams) != 0 ? kNeedsFileName : 0) |
          (settings.hiddenPathWords[0] != '\0' ? kNeedsAnsiFileName : 0);
 }
 
-static bool EntryHidden(const PluginSettings& settings, const TrackFields& fields) {
+static bool NotPlaying(int32_t state) { return state == 3 || state == 0; }
+
+// Each question is asked only when the settings or the template need its
+// answer, so that by default a tick makes exactly the queries it always made;
+// one that finds playback paused or stopped while that clears the status asks
+// nothing more.
+static void AskHost(const PluginSettings& settings, uint8_t tokens, uint8_t names, TrackFields* fields,
+                    HostReading* reading) {
+  reading->playbackState = 1;
+  reading->videoPlaying = false;
+  if (settings.whenNotPlaying != kKeepStatus || (tokens & kStateToken) != 0) {
+    reading->playbackState = static_cast<int32_t>(AskWhileRunning(0, kRequestPlaybackState));
+    SetPlaybackState(reading->playbackState, fields);
+    if (settings.whenNotPlaying == kClearStatus && NotPlaying(reading->playbackState)) return;
+  }
+  RefreshTrackFields(AskWhileRunning, settings.utf8Text != 0, tokens, names, fields);
+  if ((settings.hideFlags & kHideVideos) != 0)
+    reading->videoPlaying = static_cast<int32_t>(AskWhileRunning(0, kRequestPlayingVideo)) > 1;
+}
+
+// What the user keeps to themselves, by the rules they set, and what is no
+// song: playback paused or stopped while that clears the status, a stream, a
+// file whose path holds one of their words, a video while it plays,
+// and a stream's address standing as its title.
+static Verdict Judge(const PluginSettings& settings, const TrackFields& fields, const HostReading& reading) {
+  if (settings.whenNotPlaying == kClearStatus && NotPlaying(reading.playbackState))
+    return reading.playbackState == 3 ? Verdict::kPaused : Verdict::kStopped;
   const bool wide = (fields.fileNamesKnown & kWideFileName) != 0, ansi = (fields.fileNamesKnown & kAnsiFileName) != 0;
   if ((settings.hideFlags & kHideStreams) != 0 &&
       (wide ? IsStream(fields.wideFileName) : ansi && IsStream(fields.fileName)))
-    return true;
-  return settings.hiddenPathWords[0] != '\0' && ansi && PathHasHiddenWord(fields.fileName, settings.hiddenPathWords);
+    return Verdict::kStream;
+  if (settings.hiddenPathWords[0] != '\0' && ansi &&
+      PathHasHiddenWord(fields.fileName, settings.hiddenPathWords))
+    return Verdict::kPathWord;
+  if (reading.videoPlaying) return Verdict::kVideo;
+  if (IsAddress(fields.lastTitle)) return Verdict::kAddress;
+  return Verdict::kShow;
+}
+
+// " (paused)" or " (stopped)" with "Mark status", else null.
+static const char* MarkFor(const PluginSettings& settings, const HostReading& reading) {
+  if (settings.whenNotPlaying != kMarkStatus) return nullptr;
+  return reading.playbackState == 3 ? " (paused)" : reading.playbackState == 0 ? " (stopped)" : nullptr;
 }
 
 // Whether the current entry has been current long enough to show, counted
@@ -94,23 +112,24 @@ static void RunTick(DWORD nowMs) {
   // nothing says it did (it may still apply it late): offer the text again
   // rather than leave a stale status standing.
   if (g_running.handOver.TakeNotApplied()) ForgetLastTextOffered(&composer);
-  const char* mark = nullptr;
-  if (!CheckPlayback(&mark)) return;
-  const uint8_t tags = g_running.tagTokens;
+  const uint8_t tokens = g_running.namedTokens;
   const uint8_t names = FileNamesForRules(settings);
-  RefreshTrackFields(AskWhileRunning, settings.utf8Text != 0, tags, names, &composer.fields);
-  // A stop inside those queries ends the tick; a Save whose template uses a
-  // tag, or whose rules read a file name, not asked for leaves it to the next
-  // tick, which asks: the entry may be one the new rules hide.
-  if (!g_running.started || (g_running.tagTokens & ~tags) != 0 || (FileNamesForRules(settings) & ~names) != 0) return;
-  const bool hidden = EntryHidden(settings, composer.fields) || PlayingHiddenVideo(settings);
-  if (!g_running.started) return;  // the answer about video was a wait too
-  if (hidden) return ClearStatusOnce();
+  HostReading reading;
+  AskHost(settings, tokens, names, &composer.fields, &reading);
+  // A stop inside those queries ends the tick; a Save whose template names a
+  // placeholder, or whose rules read a file name, not asked for leaves it to
+  // the next tick, which asks: the entry may be one the new rules hide.
+  if (!g_running.started || (g_running.namedTokens & ~tokens) != 0 || (FileNamesForRules(settings) & ~names) != 0)
+    return;
+  const Verdict verdict = Judge(settings, composer.fields, reading);
+  if (verdict == Verdict::kAddress) return;  // no song yet: the status before it stays
+  if (verdict != Verdict::kShow) return ClearStatusOnce();
   if (!ShownLongEnough(composer.fields, nowMs)) return;
   // Read only now: a Save or a stop that runs inside one of the queries above
   // replaces or frees the template.
   const char* format = composer.fields.encoding == TextEncoding::kUtf8 ? g_running.utf8Format
                                                                        : g_running.settings.statusFormat;
+  const char* mark = MarkFor(settings, reading);
   const char* text = ComposeStatus(format, mark, &composer);
   if (text == nullptr) return;
 

@@ -12,8 +12,9 @@ const char kProductPageUrl[] = "https://www.kestrima.com/Kestrima/?from=winamp";
 static const char kDialogCaption[] = "Tavrin";
 // Eight lines fill the legend's box: two placeholders a line.
 static const char kPlaceholderLegend[] =
-    "$A artist   $T title\n$R album   $Y year\n$G genre   $N track no.\n$P progress bar\n"
-    "$D length   $B bitrate\n$S samplerate   $I position\n$L playlist length\n$( ... $) gone if one is empty";
+    "$A artist   $T title\n$R album   $Y year\n$G genre   $N track no.\n$P bar   $E elapsed\n"
+    "$D length   $B bitrate\n$S samplerate   $I position\n$L list length   $M paused\n"
+    "$( ... $) gone if one is empty";
 static const char* const kStatusIconNames[] = {"None", "Busy", "Idle"};
 // In the order of WhenNotPlaying.
 static const char* const kWhenNotPlayingNames[] = {"Keep status", "Mark status", "Clear status"};

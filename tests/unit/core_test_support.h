@@ -72,7 +72,7 @@ struct FakeHostScope {
 // then the template.
 inline const char* ComposeTick(HostQueryFn query, const char* format, StatusComposer* composer, bool wide = false,
                                const char* mark = nullptr) {
-  RefreshTrackFields(query, wide, TagTokensIn(TextEncoding::kAnsi, format), 0, &composer->fields);
+  RefreshTrackFields(query, wide, NamedTokensIn(TextEncoding::kAnsi, format), 0, &composer->fields);
   return ComposeStatus(format, mark, composer);
 }
 

@@ -23,6 +23,8 @@ TrackFields ExampleFields() {
   strcpy(fields.listLengthText, "12");
   strcpy(fields.progressText, "[--|-------]");
   strcpy(fields.tagTexts[3], "7");
+  strcpy(fields.stateText, "paused");
+  strcpy(fields.elapsedText, "1:01");
   return fields;
 }
 
@@ -44,12 +46,15 @@ TEST(ExpandTemplate, ReplacesTheFirstOccurrenceOfEachToken) {
       {"$a $t $X $", "$a $t $X $"},
       {"$$A", "44kHzome Artist"},  // "$" + "Some Artist" forms "$S" for step 6
       {"$A\r\n$T", "Some Artist\r\nSome Song"},
+      {"$A - $T$( ($M)$) $E/$D", "Some Artist - Some Song (paused) 1:01/4:05"},
       {"no placeholders", "no placeholders"},
       {"", ""},
   };
   TrackFields fields = ExampleFields();
   for (const ExpandCase& c : cases) EXPECT_EQ(c.expected, Expand(c.format, fields)) << c.format;
   EXPECT_EQ("", Expand(nullptr, fields));
+  fields.stateText[0] = '\0';  // playing: the state's section goes
+  EXPECT_EQ("Some Artist - Some Song 1:01", Expand("$A - $T$( ($M)$) $E", fields));
 }
 
 // A section goes whole when a placeholder in it is empty; a tag's token is a

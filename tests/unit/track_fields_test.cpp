@@ -86,31 +86,35 @@ struct BarCase {
   int32_t lengthSeconds;
   int32_t positionMs;
   const char* bar;
+  const char* elapsed;  // $E, from the same answer: none without a length or below 0
 };
 
-TEST_F(TrackFieldsTest, DrawsTheBarInsideItsTwelveCharacters) {
+TEST_F(TrackFieldsTest, DrawsTheBarInsideItsTwelveCharactersAndTheElapsedTime) {
   const BarCase cases[] = {
-      {245, 61000, "[--|-------]"},
-      {245, 0, "[|---------]"},
-      {7, 6999, "[--------|-]"},      // whole seconds first: 6 s gives cell 8, 6.999 s would give 9
-      {245, 245000, "[----------|"},  // cell 10 takes the closing bracket
-      {245, 269000, "[----------|"},  // just under 1.1 times the length
-      {245, 269500, "[----------|"},
-      {245, 300000, "[----------|"},  // past cell 10: held at the end
-      {245, -30000, "[|---------]"},  // cell -1: held at the start
-      {1, INT_MAX, "[----------|"},
-      {1, INT_MIN, "[|---------]"},
-      {INT_MAX, INT_MAX, "[|---------]"},
-      {0, 61000, ""},
-      {-1, 61000, ""},
-      {INT_MIN, 0, ""},
+      {245, 61000, "[--|-------]", "1:01"},
+      {245, 0, "[|---------]", "0:00"},
+      {7, 6999, "[--------|-]", "0:06"},      // whole seconds first: 6 s gives cell 8, 6.999 s would give 9
+      {245, 245000, "[----------|", "4:05"},  // cell 10 takes the closing bracket
+      {245, 269000, "[----------|", "4:29"},  // just under 1.1 times the length
+      {245, 269500, "[----------|", "4:29"},
+      {245, 300000, "[----------|", "5:00"},  // past cell 10: held at the end
+      {245, -30000, "[|---------]", ""},      // cell -1: held at the start
+      {1, INT_MAX, "[----------|", "596:31:23"},
+      {1, INT_MIN, "[|---------]", ""},
+      {INT_MAX, INT_MAX, "[|---------]", "596:31:23"},
+      {0, 61000, "", ""},
+      {-1, 61000, "", ""},
+      {INT_MIN, 0, "", ""},
   };
   for (const BarCase& c : cases) {
     host_.lengthSeconds = c.lengthSeconds;
     host_.positionMs = c.positionMs;
-    Refresh();
+    Refresh(false, kElapsedToken);
     EXPECT_STREQ(c.bar, fields().progressText) << c.lengthSeconds << " s at " << c.positionMs << " ms";
+    EXPECT_STREQ(c.elapsed, fields().elapsedText) << c.lengthSeconds << " s at " << c.positionMs << " ms";
   }
+  Refresh();  // a template without $E: no elapsed time to show
+  EXPECT_STREQ("", fields().elapsedText);
 }
 
 TEST_F(TrackFieldsTest, RefreshesTheOtherFieldsOnlyOnATitleChange) {

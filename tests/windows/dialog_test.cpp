@@ -137,7 +137,8 @@ TEST_F(Dialog, OpensWithTheSettingsAndLimitsWhatCanBeTyped) {
   EXPECT_EQ("Tavrin", seen.caption);
   EXPECT_EQ("Line one $A\r\nLine two $T", seen.format);
   EXPECT_EQ("7", seen.interval);
-  for (const char* token : {"$A", "$T", "$I", "$D", "$B", "$S", "$L", "$P", "$R", "$Y", "$G", "$N", "$(", "$)"})
+  for (const char* token :
+       {"$A", "$T", "$I", "$D", "$B", "$S", "$L", "$P", "$R", "$Y", "$G", "$N", "$M", "$E", "$(", "$)"})
     EXPECT_NE(std::string::npos, seen.legend.find(token)) << token << " missing from the legend: " << seen.legend;
   EXPECT_EQ(3, seen.itemCount);
   EXPECT_EQ("None", seen.items[0]);

@@ -330,21 +330,23 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
 
 // Paused and stopped, in each of the three modes: the status stays, is
-// marked, or is cleared with one closing command and comes back on resume.
-// A host whose play state is neither paused (3) nor stopped (0) is playing.
+// marked, or is cleared with one closing command and comes back on resume;
+// and with $M in the template it says so in the user's own words. A host
+// whose play state is neither paused (3) nor stopped (0) is playing.
 struct PlaybackCase {
   const char* name;
   int whenNotPlaying;
   intptr_t stateAnswer;  // 0: the player's own
   // The records ("r" + text) and closing commands ("376") after each step.
   std::vector<std::vector<std::string>> afterStep;
+  const char* format = "$A $P";
 };
 
 class EndToEndPlayback : public EndToEnd, public ::testing::WithParamInterface<PlaybackCase> {};
 
 TEST_P(EndToEndPlayback, PauseStopAndResume) {
   const PlaybackCase& c = GetParam();
-  std::string bytes = harness::SettingsBytes("$A $P", 1, 0, 0, 0, 0);
+  std::string bytes = harness::SettingsBytes(c.format, 1, 0, 0, 0, 0);
   if (c.whenNotPlaying != 0) bytes += static_cast<char>(c.whenNotPlaying);
   harness::WriteSettingsFile(bytes);
   ASSERT_NO_FATAL_FAILURE(StartMessenger());
@@ -363,9 +365,11 @@ TEST_P(EndToEndPlayback, PauseStopAndResume) {
   if (c.stateAnswer != 0) host.Player().SetAnswerOverride(104, c.stateAnswer);
   ASSERT_EQ(0, host.Start());
 
-  // A tick that only finds playback paused asks for nothing else.
-  ASSERT_NO_FATAL_FAILURE(ExpectSteps(host, c.whenNotPlaying != 0 ? 104 : 125, {0, 10000, 20000, 30000, 40000},
-                                      c.afterStep));
+  // A tick that only finds playback paused asks for nothing else; the state
+  // is asked only when the mode or the template needs it.
+  const bool stateAsked = c.whenNotPlaying != 0 || strstr(c.format, "$M") != nullptr;
+  ASSERT_NO_FATAL_FAILURE(ExpectSteps(host, stateAsked ? 104 : 125, {0, 10000, 20000, 30000, 40000}, c.afterStep));
+  EXPECT_EQ(stateAsked, host.Player().CountQueries(104) > 0);
   host.Stop();
   EXPECT_EQ(0, PluginHost::FaultsInPlugin());
 }
@@ -389,7 +393,13 @@ INSTANTIATE_TEST_SUITE_P(
                       {kCell2},
                       {std::string(kCell0) + " (stopped)"},
                       {kCell2}}},
-        PlaybackCase{"Clear", 2, 0, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}}),
+        PlaybackCase{"Clear", 2, 0, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}},
+        PlaybackCase{"KeepWithTheStateInTheTemplate",
+                     0,
+                     0,
+                     {{"Some Artist 1:01"}, {"Some Artist (paused) 1:11"}, {"Some Artist 1:11"},
+                      {"Some Artist (stopped) 0:00"}, {"Some Artist 1:01"}},
+                     "$A$( ($M)$) $E"}),
     [](const ::testing::TestParamInfo<PlaybackCase>& info) { return info.param.name; });
 
 // What never gets published: a stream (not an audio CD's track), a video
@@ -477,6 +487,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "entry 100 192 44 Two\n", 0, kSecondHidden, 211, kEveryTick,
                  "entry 100 192 44 One\nfile D:\\Audiobooks\\Book\\One.mp3\nentry 100 192 44 Three\n"
                  "at 0 play 0\nat 2000 play 1\n"},
+        // Before its first title a stream shows its address: the status
+        // before it stays, and the title goes out the moment it comes.
+        HideCase{"AStreamsAddressBeforeItsFirstTitle", "", "entry 100 192 44 Two\n", 0, {{"One"}, {}, {"Kestrel FM"}},
+                 211, 0, "entry 100 192 44 One\nentry -1 128 44 http://radio.example:8000/live\n"
+                 "file http://radio.example:8000/live\nat 0 play 1\nat 2000 title Kestrel FM - Night Drive\n"},
         // The Save's goodbye, then the hidden entry's clear.
         HideCase{"PathWordsSavedInsideATick", "", "entry 100 192 44 Two\nfile D:\\Private\\Two.mp3\n", 0,
                  {{"One"}, {"376", "376"}, {"Three"}}, 501, 0, "", "Private"},
