@@ -184,7 +184,9 @@ void PluginConfigure() {
   ConfigDialogSession session;
   session.shown = &g_running.settings;
   session.save = ApplyEditedSettings;
+  session.preview = PreviewStatus;
   session.dialog = nullptr;
+  ForgetPreview();
   g_running.configuring = &session;
   RunConfigDialog(g_descriptor.moduleInstance, g_descriptor.hostWindow, &session);
   g_running.configuring = nullptr;

@@ -1,5 +1,7 @@
 // One tick on the host's UI thread: ask the host what is playing, compose the
-// status, and leave a changed one for the hand-over thread.
+// status, and leave a changed one for the hand-over thread. The settings
+// dialog's preview asks, judges and composes with the same code, for the
+// settings in its controls.
 #include "host/timer_tick.h"
 
 #include <string.h>
@@ -26,6 +28,14 @@ struct HostReading {
 
 // Why nothing new may be published for the current entry, or kShow.
 enum class Verdict : uint8_t { kShow, kPaused, kStopped, kStream, kPathWord, kVideo, kAddress };
+
+// The preview's own reading and composer, so that the running plug-in's last
+// text, its entry's timing and its hand-over stay as they are.
+static struct {
+  StatusComposer composer;
+  HostReading reading;
+  char utf8Format[kExpansionHalfSize];
+} g_preview;
 
 // The tick's questions to the host. A stop inside one of them ends the tick's
 // business with the host: the rest are answered 0 without asking.
@@ -70,9 +80,10 @@ static void AskHost(const PluginSettings& settings, uint8_t tokens, uint8_t name
 
 // What the user keeps to themselves, by the rules they set, and what is no
 // song: playback paused or stopped while that clears the status, a stream, a
-// file whose path holds one of their words, a video while it plays,
+// file whose path holds one of their words (*word), a video while it plays,
 // and a stream's address standing as its title.
-static Verdict Judge(const PluginSettings& settings, const TrackFields& fields, const HostReading& reading) {
+static Verdict Judge(const PluginSettings& settings, const TrackFields& fields, const HostReading& reading,
+                     const char** word = nullptr, size_t* wordLength = nullptr) {
   if (settings.whenNotPlaying == kClearStatus && NotPlaying(reading.playbackState))
     return reading.playbackState == 3 ? Verdict::kPaused : Verdict::kStopped;
   const bool wide = (fields.fileNamesKnown & kWideFileName) != 0, ansi = (fields.fileNamesKnown & kAnsiFileName) != 0;
@@ -80,7 +91,7 @@ static Verdict Judge(const PluginSettings& settings, const TrackFields& fields, 
       (wide ? IsStream(fields.wideFileName) : ansi && IsStream(fields.fileName)))
     return Verdict::kStream;
   if (settings.hiddenPathWords[0] != '\0' && ansi &&
-      PathHasHiddenWord(fields.fileName, settings.hiddenPathWords))
+      PathHasHiddenWord(fields.fileName, settings.hiddenPathWords, word, wordLength))
     return Verdict::kPathWord;
   if (reading.videoPlaying) return Verdict::kVideo;
   if (IsAddress(fields.lastTitle)) return Verdict::kAddress;
@@ -146,3 +157,84 @@ void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD time) {
   RunTick(time);
   g_tickRunning = false;
 }
+
+// The preview's texts, ANSI or UTF-8, into UTF-16: line breaks as " / ".
+static void ShowAsWide(const char* text, TextEncoding encoding, WCHAR* out, int outSize) {
+  char shown[3 * kLastTextSize];
+  size_t length = 0;
+  for (const char* at = text; *at != '\0' && length + 4 <= sizeof shown; ++at) {
+    if (*at != '\r' && *at != '\n') {
+      shown[length++] = *at;
+      continue;
+    }
+    if (at[0] == '\r' && at[1] == '\n') ++at;
+    memcpy(shown + length, " / ", 3);
+    length += 3;
+  }
+  shown[length] = '\0';
+  const UINT codePage = encoding == TextEncoding::kUtf8 ? CP_UTF8 : CP_ACP;
+  const int written = MultiByteToWideChar(codePage, 0, shown, -1, out, outSize);
+  if (written <= 0) out[0] = 0;
+  out[outSize - 1] = 0;
+}
+
+// A reason in words, with what the rule found in it when it names a word.
+static void ShowReason(const char* reason, const char* word, size_t wordLength, WCHAR* out, int outSize) {
+  char text[kHiddenPathWordsSize + 64];
+  size_t length = strlen(reason);
+  memcpy(text, reason, length);
+  if (word != nullptr) {
+    memcpy(text + length, word, wordLength);
+    length += wordLength;
+    memcpy(text + length, "\")", 3);
+  } else {
+    text[length] = '\0';
+  }
+  ShowAsWide(text, TextEncoding::kAnsi, out, outSize);
+}
+
+// Its questions to the host are waits as well: a preview inside one of them
+// would refresh the fields the outer one is filling.
+static bool g_previewRunning = false;
+
+static void ComposePreview(const PluginSettings& edited, bool askHost, WCHAR* out, int outSize) {
+  const char* format = edited.statusFormat != nullptr ? edited.statusFormat : "";
+  if (!edited.enabled) return ShowReason("(status changing is off)", nullptr, 0, out, outSize);
+  if (format[0] == '\0') return ShowReason("(nothing: the template is empty)", nullptr, 0, out, outSize);
+  ConvertTemplateToUtf8(format, g_preview.utf8Format);
+  const uint8_t tokens = NamedTokensIn(TextEncoding::kAnsi, format) |
+                         NamedTokensIn(TextEncoding::kUtf8, g_preview.utf8Format);
+  TrackFields& fields = g_preview.composer.fields;
+  // The elapsed time always: it costs no question of its own, and a $E just
+  // typed shows at once.
+  if (askHost) AskHost(edited, tokens | kElapsedToken, FileNamesForRules(edited), &fields, &g_preview.reading);
+
+  const char* word = nullptr;
+  size_t wordLength = 0;
+  switch (Judge(edited, fields, g_preview.reading, &word, &wordLength)) {
+    case Verdict::kPaused: return ShowReason("(cleared while paused)", nullptr, 0, out, outSize);
+    case Verdict::kStopped: return ShowReason("(cleared while stopped)", nullptr, 0, out, outSize);
+    case Verdict::kStream: return ShowReason("(hidden: a stream)", nullptr, 0, out, outSize);
+    case Verdict::kVideo: return ShowReason("(hidden: a video)", nullptr, 0, out, outSize);
+    case Verdict::kPathWord:
+      return ShowReason("(hidden: the file's path holds \"", word, wordLength, out, outSize);
+    case Verdict::kAddress: return ShowReason("(waiting for the stream's first title)", nullptr, 0, out, outSize);
+    case Verdict::kShow: break;
+  }
+  ForgetLastTextOffered(&g_preview.composer);
+  const bool utf8 = fields.encoding == TextEncoding::kUtf8;
+  const char* text = ComposeStatus(utf8 ? g_preview.utf8Format : format, MarkFor(edited, g_preview.reading),
+                                   &g_preview.composer);
+  if (text == nullptr) return ShowReason("(nothing: the status is empty)", nullptr, 0, out, outSize);
+  ShowAsWide(text, fields.encoding, out, outSize);
+}
+
+bool PreviewStatus(const PluginSettings& edited, bool askHost, WCHAR* out, int outSize) {
+  if (g_previewRunning || outSize <= 0) return false;
+  g_previewRunning = true;
+  ComposePreview(edited, askHost, out, outSize);
+  g_previewRunning = false;
+  return true;
+}
+
+void ForgetPreview() { memset(&g_preview, 0, sizeof g_preview); }

@@ -19,6 +19,7 @@
 #define IDC_HIDE_VIDEOS 1018
 #define IDC_NEW_SONG_DELAY 1019
 #define IDC_HIDDEN_PATH_WORDS 1020
+#define IDC_PREVIEW 1021
 
 // Labels, lines and frames that nothing refers to.
 #ifndef IDC_STATIC

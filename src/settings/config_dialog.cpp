@@ -27,6 +27,12 @@ constexpr WPARAM kHiddenPathWordsLimit = kHiddenPathWordsSize - 1;
 // double-byte code page; what is read is then cut to the record's bytes.
 constexpr int kHiddenPathWordsReadSize = 2 * kHiddenPathWordsLimit + 1;
 
+// The preview line, under the template, is a Unicode window of its own, so
+// that titles in any script show as themselves.
+constexpr UINT_PTR kPreviewTimer = 1;
+constexpr UINT kPreviewPeriodMs = 1000;  // the host is asked for it at most this often
+constexpr int kPreviewSize = 800;        // the longest status with its line breaks shown
+
 static ConfigDialogSession* SessionOf(HWND dialog) {
   return reinterpret_cast<ConfigDialogSession*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
@@ -54,6 +60,8 @@ static BYTE SelectedIndex(HWND dialog, int control) {
   return index == CB_ERR ? BYTE{0} : static_cast<BYTE>(index);
 }
 
+static void UpdatePreview(HWND dialog, ConfigDialogSession* session, bool askHost);
+
 static void OnOpening(HWND dialog, ConfigDialogSession* session) {
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(session));
   session->dialog = dialog;
@@ -75,6 +83,18 @@ static void OnOpening(HWND dialog, ConfigDialogSession* session) {
   SetDlgItemInt(dialog, IDC_NEW_SONG_DELAY, settings.newSongDelaySeconds, FALSE);
   SendDlgItemMessageA(dialog, IDC_HIDDEN_PATH_WORDS, EM_LIMITTEXT, kHiddenPathWordsLimit, 0);
   SetDlgItemTextA(dialog, IDC_HIDDEN_PATH_WORDS, settings.hiddenPathWords);
+  if (session->preview == nullptr) return;
+  // In dialog units, beside its label; set field by field, as a braced RECT
+  // would bring its bytes in a data section of their own.
+  RECT rect;
+  rect.left = 38, rect.top = 74, rect.right = 279, rect.bottom = 84;
+  MapDialogRect(dialog, &rect);
+  HWND preview = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX,
+                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, dialog,
+                                 reinterpret_cast<HMENU>(IDC_PREVIEW), nullptr, nullptr);
+  SendMessageA(preview, WM_SETFONT, SendMessageA(dialog, WM_GETFONT, 0, 0), FALSE);
+  SetTimer(dialog, kPreviewTimer, kPreviewPeriodMs, nullptr);
+  UpdatePreview(dialog, session, true);
 }
 
 // The template's text as a new heap text, or null when it cannot be allocated.
@@ -127,6 +147,16 @@ static PluginSettings ReadControls(HWND dialog) {
   return settings;
 }
 
+// The preview of what the controls hold: as they change from the host's last
+// answers, and each second from new ones (the bar and the elapsed time move).
+static void UpdatePreview(HWND dialog, ConfigDialogSession* session, bool askHost) {
+  if (session->preview == nullptr || GetDlgItem(dialog, IDC_PREVIEW) == nullptr) return;
+  PluginSettings edited = ReadControls(dialog);
+  WCHAR text[kPreviewSize];
+  if (session->preview(edited, askHost, text, kPreviewSize)) SetDlgItemTextW(dialog, IDC_PREVIEW, text);
+  FreeSettings(&edited);
+}
+
 static void OnSave(HWND dialog, ConfigDialogSession* session) {
   PluginSettings edited = ReadControls(dialog);
   session->save(&edited, dialog);
@@ -148,6 +178,19 @@ static void OnCommand(HWND dialog, WORD control, WORD notification) {
   switch (control) {
     case IDC_STATUS_FORMAT:
       if (notification == EN_CHANGE) KeepControlCharactersOut(dialog);
+      if (notification == EN_CHANGE) UpdatePreview(dialog, session, false);
+      break;
+    case IDC_HIDDEN_PATH_WORDS:
+      if (notification == EN_CHANGE) UpdatePreview(dialog, session, false);
+      break;
+    case IDC_WHEN_NOT_PLAYING:
+      if (notification == CBN_SELCHANGE) UpdatePreview(dialog, session, false);
+      break;
+    case IDC_ENABLED:
+    case IDC_UTF8:
+    case IDC_HIDE_STREAMS:
+    case IDC_HIDE_VIDEOS:
+      if (notification == BN_CLICKED) UpdatePreview(dialog, session, false);
       break;
     case IDC_SAVE: OnSave(dialog, session); break;
     case IDC_CANCEL: OnCancel(dialog); break;
@@ -156,7 +199,13 @@ static void OnCommand(HWND dialog, WORD control, WORD notification) {
   }
 }
 
+static void OnTimer(HWND dialog, UINT_PTR timer) {
+  ConfigDialogSession* session = SessionOf(dialog);
+  if (timer == kPreviewTimer && session != nullptr) UpdatePreview(dialog, session, true);
+}
+
 static void OnDestroy(HWND dialog) {
+  KillTimer(dialog, kPreviewTimer);
   ConfigDialogSession* session = SessionOf(dialog);
   if (session != nullptr) session->dialog = nullptr;
 }
@@ -165,6 +214,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_INITDIALOG: OnOpening(dialog, reinterpret_cast<ConfigDialogSession*>(lParam)); break;
     case WM_COMMAND: OnCommand(dialog, LOWORD(wParam), HIWORD(wParam)); break;
+    case WM_TIMER: OnTimer(dialog, wParam); break;
     case WM_DESTROY: OnDestroy(dialog); break;
     default: break;
   }

@@ -16,6 +16,10 @@ struct ConfigDialogSession {
   // Save: gets the settings read from the controls and owns their template
   // from then on; dialog is the owner for any message it shows.
   void (*save)(PluginSettings* edited, HWND dialog);
+  // The preview line's text for the settings the controls hold: with
+  // askHost from the host's answers now (once a second), else from the last
+  // ones; false when it wrote nothing. Null: no preview.
+  bool (*preview)(const PluginSettings& edited, bool askHost, WCHAR* text, int size);
   // The open dialog, from its opening until it is destroyed; null otherwise.
   HWND dialog;
 };

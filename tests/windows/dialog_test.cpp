@@ -619,6 +619,55 @@ void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+std::wstring PreviewText(HWND dialog) {
+  wchar_t text[1024] = L"";
+  GetWindowTextW(GetDlgItem(dialog, IDC_PREVIEW), text, 1024);
+  return text;
+}
+
+// A step that waits until the preview shows text (it follows a change at
+// once, and the host's answers within a second).
+Step PreviewShows(const std::wstring& text, std::wstring* seen) {
+  return [text, seen](HWND dialog) {
+    *seen = PreviewText(dialog);
+    return *seen == text;
+  };
+}
+
+// The preview shows what a tick would hand the messenger, with the settings
+// as they stand in the dialog, as the user types: the text (line breaks as
+// " / ", a section gone, the elapsed time), why a hidden entry shows nothing,
+// and with the UTF-8 box a Japanese title as itself. Nothing is published
+// (the plug-in runs disabled) and Cancel leaves the file as it was.
+TEST_F(Dialog, ThePreviewShowsWhatTheTemplateGivesAsItIsTyped) {
+  const std::string bytes = harness::SettingsBytes("$A", 0, 0, 1, 0, 0);
+  ASSERT_NO_FATAL_FAILURE(StartAll(bytes));
+  std::wstring seen;
+  RunDialog({PreviewShows(L"(status changing is off)", &seen),
+             ClickButton(IDC_ENABLED),
+             PreviewShows(L"Some Artist", &seen),
+             Do([](HWND dialog) {
+               harness::SetControlText(dialog, IDC_STATUS_FORMAT, "");
+               SendDlgItemMessageA(dialog, IDC_STATUS_FORMAT, EM_REPLACESEL, FALSE,
+                                   reinterpret_cast<LPARAM>("$A - $T$( from $R$)\r\nat $E"));
+             }),
+             PreviewShows(L"Some Artist - Some Song / at 1:01", &seen),
+             Do([](HWND dialog) { harness::SetControlText(dialog, IDC_HIDDEN_PATH_WORDS, "Music"); }),
+             PreviewShows(L"(hidden: the file's path holds \"Music\")", &seen),
+             Do([this](HWND dialog) {
+               harness::SetControlText(dialog, IDC_HIDDEN_PATH_WORDS, "");
+               harness::Click(dialog, IDC_UTF8);
+               host->Player().SetScript(harness::OneTrack("星野ミナト - 夜明けの駅", 245, 61000));
+             }),
+             PreviewShows(L"星野ミナト - 夜明けの駅 / at 1:01", &seen),
+             ClickButton(IDCANCEL)});
+  EXPECT_TRUE(driver.AllStepsRan()) << "the preview showed: " << std::string(seen.begin(), seen.end());
+  std::string after;
+  ASSERT_TRUE(harness::ReadSettingsFile(&after));
+  EXPECT_EQ(HexBytes(bytes), HexBytes(after));
+  EXPECT_TRUE(Commands().empty() && Records().empty()) << messenger.LogText();
+}
+
 TEST_F(Dialog, EnterPressesSaveAndCtrlEnterBreaksTheLine) {
   ASSERT_NO_FATAL_FAILURE(StartAll(harness::SettingsBytes("$A", 1, 0, 1, 0, 0)));
   RunDialog({
