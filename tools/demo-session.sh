@@ -36,33 +36,67 @@ stop_messenger() {
 start_messenger messenger
 
 # The player writes dialog-open (the dialog's rectangle) once the dialog is
-# drawn, and waits for screenshot-done before it cancels the dialog.
+# drawn, and waits for screenshot-done before it goes on; it takes both away
+# (the answer last) once it has seen the answer. It shows the dialog twice:
+# as it opens, and after typing a template into it (the preview follows).
 (
-  for _ in $(seq 600); do
-    if [ -f "$demo/dialog-open" ]; then
-      read -r x y w h <"$demo/dialog-open"
-      import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$demo/settings-dialog.png" 2>/dev/null
-      touch "$demo/screenshot-done"
-      exit 0
-    fi
-    sleep 0.1
+  for shot in settings-dialog settings-dialog-preview; do
+    taken=0
+    for _ in $(seq 600); do
+      if [ -f "$demo/dialog-open" ]; then
+        read -r x y w h <"$demo/dialog-open"
+        import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$demo/$shot.png" 2>/dev/null
+        touch "$demo/screenshot-done"
+        taken=1
+        break
+      fi
+      sleep 0.1
+    done
+    [ $taken -eq 1 ] || exit 0
+    for _ in $(seq 600); do
+      [ -f "$demo/screenshot-done" ] || break
+      sleep 0.1
+    done
   done
 ) &
 shooter=$!
 
 # The player prints the timeline: its own events and, as they arrive, what the
-# messenger logged (its COM bookkeeping left out).
+# messenger logged (its COM bookkeeping left out). During the second song it
+# opens the settings dialog and types a template into it: a section around
+# $M, a line break (as Ctrl+Enter gives it) and $E. The preview follows each
+# character; nothing is published, and Cancel keeps the settings.
+typed='$A - $T$( ($M)$)'$'\n''at $E'
 status=0
 run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--messenger-log=Z:$demo/messenger.log" \
-  --speed=20 --configure-at=95000 "--screenshot-dir=Z:$demo" | tr -d '\r' | grep -v '  messenger  automation ' \
+  --speed=20 --configure-at=68000 "--screenshot-dir=Z:$demo" "--type-in-dialog=$typed" \
+  | tr -d '\r' | grep -v '  messenger  automation ' \
   || status=1
 
 stop_messenger
 
-# The second scene: "Clear status". The status goes once when playback pauses
-# or stops (the closing command) and comes back as soon as it plays again.
-echo "== second scene: \"When paused or stopped\" set to \"Clear status\""
+# The second scene: "Keep status", and the template tells what the player
+# does: $M is "paused" or "stopped" while it is and empty while it plays, and
+# the section around it goes with it.
+echo '== second scene: "Keep status" and the template $A - $T$( ($M)$)'
 settings=$demo/Plugins/gen_Tavrin.ini
+printf '$A - $T$( ($M)$)\003\001\002\001\000\001\000' >"$settings"
+cat >"$demo/state-scene.txt" <<'SCENE'
+entry 200 192 44 Some Artist - Some Song
+at 0 play 0 30000
+at 5000 pause
+at 10000 resume
+at 15000 stop
+at 20000 end
+SCENE
+start_messenger messenger-state
+run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--messenger-log=Z:$demo/messenger-state.log" \
+  "--script=Z:$demo/state-scene.txt" --speed=20 | tr -d '\r' | grep -v '  messenger  automation ' || status=1
+stop_messenger
+
+# The third scene: "Clear status". The status goes once when playback pauses
+# or stops (the closing command) and comes back as soon as it plays again.
+echo "== third scene: \"When paused or stopped\" set to \"Clear status\""
 printf '$A - $T ($D) $P\003\001\002\001\000\001\000\002' >"$settings"
 cat >"$demo/clear-scene.txt" <<'SCENE'
 entry 200 192 44 Ирина Светлова - Тёплый ветер
@@ -78,10 +112,10 @@ run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--mes
   "--script=Z:$demo/clear-scene.txt" --speed=20 | tr -d '\r' | grep -v '  messenger  automation ' || status=1
 stop_messenger
 
-# The third scene: a messenger busy for 3 s with every status. The player
+# The fourth scene: a messenger busy for 3 s with every status. The player
 # plays on and answers meanwhile (its heartbeat says how long it ever stood
 # still), and once the messenger is back it gets the newest status only.
-echo "== third scene: the messenger takes 3 s over every status it is handed"
+echo "== fourth scene: the messenger takes 3 s over every status it is handed"
 printf '$A - $T\003\001\002\001\000\001\000' >"$settings"
 cat >"$demo/busy-scene.txt" <<'SCENE'
 entry 200 192 44 Some Artist - Some Song
@@ -97,11 +131,11 @@ run "$build/standin_player.exe" "--plugin=Z:$demo/Plugins/gen_Tavrin.dll" "--mes
   "--script=Z:$demo/busy-scene.txt" --speed=20 --heartbeat | tr -d '\r' | grep -v '  messenger  automation ' || status=1
 stop_messenger
 
-# The fourth scene: what the user keeps to themselves, at real-time speed.
+# The fifth scene: what the user keeps to themselves, at real-time speed.
 # The status on/off key clears the status and brings it back; a stream is
 # never shown ("Hide streams"); and with "Show a new song after 2 seconds"
 # the songs skipped through never show, only the one that stays.
-echo "== fourth scene: the status key, a hidden stream, and a new song shown only after 2 s"
+echo "== fifth scene: the status key, a hidden stream, and a new song shown only after 2 s"
 printf '$A - $T\003\001\002\001\000\001\000\000\001\002\000' >"$settings"
 cat >"$demo/privacy-scene.txt" <<'SCENE'
 entry 200 192 44 Some Artist - Some Song
@@ -126,5 +160,7 @@ stop_messenger
 
 kill "$shooter" 2>/dev/null
 wait "$shooter" 2>/dev/null
-[ -f "$demo/settings-dialog.png" ] || { echo "run-demo: no screenshot was taken" >&2; status=1; }
+for shot in settings-dialog settings-dialog-preview; do
+  [ -f "$demo/$shot.png" ] || { echo "run-demo: no screenshot $shot.png was taken" >&2; status=1; }
+done
 exit $status

@@ -4,10 +4,13 @@
 # and Cyrillic titles, albums and years from the tags, a pause and a stop)
 # with the real gen_Tavrin.dll loaded,
 # the stand-in messenger shows every status it is handed, and the timeline of
-# both is printed; a short second scene shows the status cleared while paused
-# or stopped. On the way the player opens the plug-in's settings dialog once,
-# and build/demo/settings-dialog.png is taken of it. Installs the Debian
-# packages it needs when missing.
+# both is printed; short scenes after it show $M saying "paused" and
+# "stopped", the status cleared while paused or stopped, a busy messenger, and
+# the privacy settings (tools/demo-session.sh). On the way the player opens
+# the plug-in's settings dialog: build/demo/settings-dialog.png is taken of it
+# as it opens, and build/demo/settings-dialog-preview.png after a template has
+# been typed into it, its preview following. Installs the Debian packages it
+# needs when missing.
 #   tools/run-demo.sh           x86_64 DLL and stand-ins, under wine64
 #   tools/run-demo.sh --i686    the 32-bit DLL users download and 32-bit
 #                               stand-ins, under 32-bit Wine (build/demo-i686)
@@ -46,10 +49,10 @@ mkdir -p "$demo/Plugins"
 # headphones,
 # an interval of 0 (the shortest timer) because the playlist runs 20x fast,
 # Unicode titles (the YM 8.0 box) and "Mark status" when paused or stopped.
-# The demo's second scene switches to "Clear status".
+# The later scenes write settings of their own.
 cp "$build/gen_Tavrin.dll" "$demo/Plugins/"
 printf '$A$( - $T$)$( from $R$)$( ($Y)$) $P\003\001\002\001\000\001\000\001' >"$demo/Plugins/gen_Tavrin.ini"
 
 echo "== the demo (Xvfb + Wine, $what): player time runs 20x faster than real time"
 tools/with-display.sh "$build/wineprefix" tools/demo-session.sh "$build" "$demo"
-echo "== screenshot of the settings dialog: ${demo#$root/}/settings-dialog.png"
+echo "== screenshots of the settings dialog: ${demo#$root/}/settings-dialog.png, ${demo#$root/}/settings-dialog-preview.png"

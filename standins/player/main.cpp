@@ -1,8 +1,8 @@
 // standin_player: plays the host for a general-purpose plug-in. Loads the
 // plug-in, plays a scripted playlist on a fast clock while the plug-in ticks,
-// optionally opens its settings dialog (for a screenshot), stops it, and
-// prints a timeline; with --heartbeat, also the longest its UI thread stood
-// still. Options: README.md.
+// optionally opens its settings dialog (for a screenshot, and a second one
+// after typing a template into it), stops it, and prints a timeline; with
+// --heartbeat, also the longest its UI thread stood still. Options: README.md.
 #include "standin_player.h"
 
 #include <shellapi.h>
@@ -23,7 +23,8 @@ using standin::StandInPlayer;
 const char kUsage[] =
     "usage: standin_player [--plugin=PATH] [--script=FILE] [--speed=X] [--configure-at=MS]\n"
     "         [--screenshot-dir=DIR] [--dialog-seconds=N] [--messenger-log=FILE] [--print-queries]\n"
-    "         [--max-seconds=N] [--settings-dir=PATH] [--heartbeat] [--max-stall-seconds=N]\n";
+    "         [--max-seconds=N] [--settings-dir=PATH] [--heartbeat] [--max-stall-seconds=N]\n"
+    "         [--type-in-dialog=TEXT]\n";
 
 struct Options {
   std::wstring plugin;
@@ -38,11 +39,22 @@ struct Options {
   std::wstring settingsDir;  // empty: request 335 is answered 0
   bool heartbeat = false;
   double maxStallSeconds = 20;
+  std::wstring typeInDialog;  // typed into the dialog's template after its first look
 };
 
 std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                       nullptr);
+  std::string out(size > 0 ? size : 0, '\0');
+  if (size > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
   return out;
 }
 
@@ -79,6 +91,7 @@ bool ParseOptions(Options* options) {
     else if (name == L"--settings-dir") options->settingsDir = value;
     else if (name == L"--heartbeat") options->heartbeat = true;
     else if (name == L"--max-stall-seconds") options->maxStallSeconds = _wtof(value.c_str());
+    else if (name == L"--type-in-dialog") options->typeInDialog = value;
     else good = false;
   }
   LocalFree(arguments);
@@ -188,17 +201,46 @@ class MessengerLogTail {
 
 // Drives the settings dialog from inside its modal loop: a thread timer set
 // just before the configure entry finds it, and either hands it to a
-// screenshot taker (marker files in a directory) or leaves it open a moment,
-// then cancels it.
+// screenshot taker (marker files in a directory) or leaves it open a moment.
+// With a text to type, it then types it into the template as a user would,
+// printing each new preview line, and shows the dialog a second time. Then
+// it cancels it.
+enum class DialogPhase { kFirstLook, kTyping, kSettling, kSecondLook };
+
 struct DialogDriver {
   std::wstring screenshotDir;
   DWORD openForMs = 2000;
-  DWORD startedAt = 0;
+  std::wstring typeText;
+  MessengerLogTail* messenger = nullptr;  // its new lines join the timeline while the dialog is open
+  DWORD startedAt = 0;                    // when the dialog was found, or the current phase began
   HWND dialog = nullptr;
+  HWND edit = nullptr;  // the template, once typing starts
+  DialogPhase phase = DialogPhase::kFirstLook;
   bool announced = false;
+  size_t typed = 0;      // units of typeText typed so far
+  std::wstring preview;  // the preview line printed last
 } g_driver;
 
+constexpr UINT kDriverPeriodMs = 50;  // also the typing pace: a character each period
+// The preview asks the player once a second; a little longer surely sees that.
+constexpr DWORD kPreviewRefreshMs = 1200;
+// The dialog's preview line (IDC_PREVIEW in src/resources/resource_ids.h).
+constexpr int kPreviewControl = 1021;
+
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A text for the timeline, as UTF-8 with its line breaks as \r and \n.
+std::string Printable(const std::wstring& text) {
+  std::wstring shown;
+  for (wchar_t c : text) shown += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : std::wstring(1, c);
+  return Utf8(shown);
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[1024] = L"";
+  GetWindowTextW(window, text, 1024);
+  return text;
+}
 
 HWND FindSettingsDialog() {
   for (HWND found = FindWindowExA(nullptr, nullptr, "#32770", nullptr); found != nullptr;
@@ -208,13 +250,13 @@ HWND FindSettingsDialog() {
   return nullptr;
 }
 
-void AnnounceDialog(HWND dialog) {
+void AnnounceDialog(HWND dialog, const char* state) {
   RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   char caption[64] = "";
   GetWindowTextA(dialog, caption, sizeof caption);
   RECT rect;
   GetWindowRect(dialog, &rect);
-  Say("player", "settings dialog \"" + std::string(caption) + "\" is open at " + std::to_string(rect.left) + "," +
+  Say("player", "settings dialog \"" + std::string(caption) + "\" " + state + " " + std::to_string(rect.left) + "," +
                     std::to_string(rect.top) + ", " + std::to_string(rect.right - rect.left) + "x" +
                     std::to_string(rect.bottom - rect.top) + " pixels");
   if (g_driver.screenshotDir.empty()) return;
@@ -227,7 +269,58 @@ void AnnounceDialog(HWND dialog) {
               MOVEFILE_REPLACE_EXISTING);
 }
 
+// The screenshot taker answered, or the dialog was shown long enough.
+bool LookDone() {
+  const DWORD open = GetTickCount() - g_driver.startedAt;
+  if (g_driver.screenshotDir.empty()) return open >= g_driver.openForMs;
+  return FileExists(g_driver.screenshotDir + L"\\screenshot-done") || open >= 15000;
+}
+
+// The answer goes last: the taker waits for it to go before it looks for the
+// next dialog-open.
+void EndLook() {
+  if (g_driver.screenshotDir.empty()) return;
+  Say("player", FileExists(g_driver.screenshotDir + L"\\screenshot-done") ? "screenshot taken"
+                                                                         : "no screenshot taker answered");
+  DeleteFileW((g_driver.screenshotDir + L"\\dialog-open").c_str());
+  DeleteFileW((g_driver.screenshotDir + L"\\screenshot-done").c_str());
+}
+
+// The dialog's first edit is the template; what is typed replaces it whole.
+bool StartTyping() {
+  if (g_driver.typeText.empty()) return false;
+  g_driver.edit = FindWindowExW(g_driver.dialog, nullptr, L"Edit", nullptr);
+  if (g_driver.edit == nullptr) return false;
+  SetFocus(g_driver.edit);
+  SendMessageW(g_driver.edit, EM_SETSEL, 0, -1);
+  g_driver.preview = WindowText(GetDlgItem(g_driver.dialog, kPreviewControl));
+  Say("player", "selects the template and types \"" + Printable(g_driver.typeText) + "\", a character every " +
+                    std::to_string(kDriverPeriodMs) + " ms");
+  g_driver.phase = DialogPhase::kTyping;
+  return true;
+}
+
+// One character, as the keyboard brings it: a line break (CR, LF or both) as
+// Ctrl+Enter gives it, a line feed, for which the edit inserts CR LF.
+void TypeNextCharacter() {
+  const std::wstring& text = g_driver.typeText;
+  wchar_t c = text[g_driver.typed++];
+  if (c == L'\r' && g_driver.typed < text.size() && text[g_driver.typed] == L'\n') ++g_driver.typed;
+  if (c == L'\r') c = L'\n';
+  SendMessageW(g_driver.edit, WM_CHAR, c, 1);
+}
+
+// Prints the preview line when it is not the one printed last.
+bool SayNewPreview(const std::string& what) {
+  const std::wstring preview = WindowText(GetDlgItem(g_driver.dialog, kPreviewControl));
+  if (preview == g_driver.preview) return false;
+  g_driver.preview = preview;
+  Say("dialog", what + " \"" + Printable(preview) + "\"");
+  return true;
+}
+
 void CALLBACK DriveDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (g_driver.messenger != nullptr) g_driver.messenger->PrintNew();
   if (g_driver.dialog == nullptr) {
     g_driver.dialog = FindSettingsDialog();
     if (g_driver.dialog == nullptr) {
@@ -236,33 +329,48 @@ void CALLBACK DriveDialog(HWND, UINT, UINT_PTR timer, DWORD) {
     }
     g_driver.startedAt = GetTickCount();
   }
-  if (!g_driver.announced) {
-    AnnounceDialog(g_driver.dialog);
-    g_driver.announced = true;
-    return;
+  switch (g_driver.phase) {
+    case DialogPhase::kFirstLook:
+    case DialogPhase::kSecondLook:
+      if (!g_driver.announced) {
+        AnnounceDialog(g_driver.dialog, g_driver.phase == DialogPhase::kFirstLook ? "is open at" : "after the typing, at");
+        g_driver.announced = true;
+        return;
+      }
+      if (!LookDone()) return;
+      EndLook();
+      if (g_driver.phase == DialogPhase::kFirstLook && StartTyping()) return;
+      break;
+    case DialogPhase::kTyping:
+      TypeNextCharacter();
+      SayNewPreview("\"" + Printable(WindowText(g_driver.edit)) + "\" previews");
+      if (g_driver.typed < g_driver.typeText.size()) return;
+      g_driver.phase = DialogPhase::kSettling;
+      g_driver.startedAt = GetTickCount();
+      return;
+    case DialogPhase::kSettling:
+      // Nothing but the player's answers changes the preview now.
+      if (!SayNewPreview("preview refreshed from the player:") &&
+          GetTickCount() - g_driver.startedAt < kPreviewRefreshMs)
+        return;
+      g_driver.phase = DialogPhase::kSecondLook;
+      g_driver.announced = false;
+      g_driver.startedAt = GetTickCount();
+      return;
   }
-  const DWORD open = GetTickCount() - g_driver.startedAt;
-  const bool done = g_driver.screenshotDir.empty() ? open >= g_driver.openForMs
-                                                   : FileExists(g_driver.screenshotDir + L"\\screenshot-done") ||
-                                                         open >= 15000;
-  if (!done) return;
   KillTimer(nullptr, timer);
-  if (!g_driver.screenshotDir.empty()) {
-    Say("player", FileExists(g_driver.screenshotDir + L"\\screenshot-done") ? "screenshot taken"
-                                                                           : "no screenshot taker answered");
-    DeleteFileW((g_driver.screenshotDir + L"\\dialog-open").c_str());
-    DeleteFileW((g_driver.screenshotDir + L"\\screenshot-done").c_str());
-  }
   Say("player", "presses Cancel");
   SendMessageA(GetDlgItem(g_driver.dialog, IDCANCEL), BM_CLICK, 0, 0);
 }
 
-void OpenSettingsDialog(StandInPlayer* player, const Options& options) {
+void OpenSettingsDialog(StandInPlayer* player, const Options& options, MessengerLogTail* messenger) {
   Say("player", "opens the plug-in's settings (Preferences > Plug-ins > General Purpose > Configure)");
   g_driver.screenshotDir = options.screenshotDir;
   g_driver.openForMs = static_cast<DWORD>(options.dialogSeconds * 1000);
+  g_driver.typeText = options.typeInDialog;
+  g_driver.messenger = messenger;
   g_driver.startedAt = GetTickCount();
-  SetTimer(nullptr, 0, 50, DriveDialog);
+  SetTimer(nullptr, 0, kDriverPeriodMs, DriveDialog);
   player->ConfigurePlugin();
   Say("player", "settings dialog closed");
 }
@@ -386,7 +494,7 @@ int main() {
     if (state.ended) break;
     if (!configured && player.Clock().NowMs() >= options.configureAtMs) {
       configured = true;
-      OpenSettingsDialog(&player, options);
+      OpenSettingsDialog(&player, options, &messenger);
       messenger.PrintNew();
     }
     if (GetTickCount() - startedAt > options.maxSeconds * 1000) {
