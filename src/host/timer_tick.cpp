@@ -119,10 +119,13 @@ static bool ShownLongEnough(const TrackFields& fields, DWORD nowMs) {
 static void RunTick(DWORD nowMs) {
   StatusComposer& composer = g_running.composer;
   const PluginSettings& settings = g_running.settings;
-  // The last status did not reach the messenger (it was not ready), or
-  // nothing says it did (it may still apply it late): offer the text again
-  // rather than leave a stale status standing.
-  if (g_running.handOver.TakeNotApplied()) ForgetLastTextOffered(&composer);
+  // The last status or clear did not reach the messenger (it was not
+  // ready), or nothing says it did (it may still apply it late): offer it
+  // again rather than leave a stale status standing.
+  if (g_running.handOver.TakeNotApplied()) {
+    ForgetLastTextOffered(&composer);
+    g_running.statusCleared = false;
+  }
   const uint8_t tokens = g_running.namedTokens;
   const uint8_t names = FileNamesForRules(settings);
   HostReading reading;

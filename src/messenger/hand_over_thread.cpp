@@ -135,7 +135,11 @@ DWORD WINAPI HandOverMain(void* parameter) {
     }
     if (link != nullptr && work.slot == Slot::kStatus && link->PublishStatus(work.text, work.options) != HandOver::kDone)
       MarkNotApplied(box);
-    if (link != nullptr && work.slot == Slot::kClear) link->SendCommand(WM_COMMAND, kClosingCommand, 0);
+    // A clear the messenger did not take would leave the status before it
+    // standing while nothing may show: it is told like a status.
+    if (link != nullptr && work.slot == Slot::kClear &&
+        link->Deliver(WM_COMMAND, kClosingCommand, 0, nullptr) != CommandOutcome::kCompleted)
+      MarkNotApplied(box);
     if (work.quit) {
       delete link;
       link = nullptr;

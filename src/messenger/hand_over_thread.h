@@ -38,8 +38,9 @@ class HandOverThread {
   // After a post that found the thread idle: waits at most timeoutMs until
   // the thread has handed over all that was posted; true when it has.
   bool WaitUntilHandedOver(DWORD timeoutMs);
-  // True once after a status the messenger did not take (it was not ready)
-  // or did not confirm within the command bound: it should be offered again.
+  // True once after a status or a clear the messenger did not take (it was
+  // not ready) or did not confirm within the command bound: it should be
+  // offered again.
   bool TakeNotApplied();
 
   // The last goodbye: waits at most timeoutMs for it and the thread's end,

@@ -27,8 +27,6 @@ constexpr WPARAM kHiddenPathWordsLimit = kHiddenPathWordsSize - 1;
 // double-byte code page; what is read is then cut to the record's bytes.
 constexpr int kHiddenPathWordsReadSize = 2 * kHiddenPathWordsLimit + 1;
 
-// The preview line, under the template, is a Unicode window of its own, so
-// that titles in any script show as themselves.
 constexpr UINT_PTR kPreviewTimer = 1;
 constexpr UINT kPreviewPeriodMs = 1000;  // the host is asked for it at most this often
 constexpr int kPreviewSize = 800;        // the longest status with its line breaks shown
@@ -84,8 +82,10 @@ static void OnOpening(HWND dialog, ConfigDialogSession* session) {
   SendDlgItemMessageA(dialog, IDC_HIDDEN_PATH_WORDS, EM_LIMITTEXT, kHiddenPathWordsLimit, 0);
   SetDlgItemTextA(dialog, IDC_HIDDEN_PATH_WORDS, settings.hiddenPathWords);
   if (session->preview == nullptr) return;
-  // In dialog units, beside its label; set field by field, as a braced RECT
-  // would bring its bytes in a data section of their own.
+  // The preview line, under the template: a Unicode window of its own, so
+  // that titles in any script show as themselves. In dialog units, beside
+  // its label; set field by field, as a braced RECT would bring its bytes in
+  // a data section of their own.
   RECT rect;
   rect.left = 38, rect.top = 74, rect.right = 279, rect.bottom = 84;
   MapDialogRect(dialog, &rect);
@@ -177,8 +177,9 @@ static void OnCommand(HWND dialog, WORD control, WORD notification) {
   if (session == nullptr) return;
   switch (control) {
     case IDC_STATUS_FORMAT:
-      if (notification == EN_CHANGE) KeepControlCharactersOut(dialog);
-      if (notification == EN_CHANGE) UpdatePreview(dialog, session, false);
+      if (notification != EN_CHANGE) break;
+      KeepControlCharactersOut(dialog);
+      UpdatePreview(dialog, session, false);
       break;
     case IDC_HIDDEN_PATH_WORDS:
       if (notification == EN_CHANGE) UpdatePreview(dialog, session, false);

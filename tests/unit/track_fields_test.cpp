@@ -113,8 +113,6 @@ TEST_F(TrackFieldsTest, DrawsTheBarInsideItsTwelveCharactersAndTheElapsedTime) {
     EXPECT_STREQ(c.bar, fields().progressText) << c.lengthSeconds << " s at " << c.positionMs << " ms";
     EXPECT_STREQ(c.elapsed, fields().elapsedText) << c.lengthSeconds << " s at " << c.positionMs << " ms";
   }
-  Refresh();  // a template without $E: no elapsed time to show
-  EXPECT_STREQ("", fields().elapsedText);
 }
 
 TEST_F(TrackFieldsTest, RefreshesTheOtherFieldsOnlyOnATitleChange) {
@@ -186,8 +184,6 @@ TEST_F(TrackFieldsTest, AFileNameTooLongToKeepIsNoNewEntry) {
   for (int tick = 0; tick < 3; ++tick) Refresh(true, kTagAlbum, kNeedsAnsiFileName);
   EXPECT_EQ(1u, fields().entryCount);
   EXPECT_EQ(1, host_.tagQueries);
-  EXPECT_EQ(3, host_.fileNameQueries);
-  EXPECT_STREQ("Album", fields().tagTexts[0]);
 }
 
 TEST_F(TrackFieldsTest, BufferingTitlesAreOneTitle) {

@@ -277,9 +277,9 @@ TEST_F(MessengerLinkTest, AnApplyCommandThatTimesOutKeepsItsValues) {
   EXPECT_EQ(RecordLine("A - B", 0, true), messenger.Lines()[at]);
 }
 
-// The tick's side of the hand-over thread: a status the messenger did not
-// take is told once, so the tick offers it again, and one it took is not; a
-// goodbye (a Save) drops a status not yet taken, composed with the old
+// The tick's side of the hand-over thread: a status or a clear the messenger
+// did not take is told once, so the tick offers it again, and one it took is
+// not; a goodbye (a Save) drops a status not yet taken, composed with the old
 // settings, and the new link never publishes it.
 TEST_F(MessengerLinkTest, TheHandOverThreadTellsWhatWasNotAppliedAndAGoodbyeDropsWhatWaits) {
   HandOverThread thread;
@@ -288,6 +288,9 @@ TEST_F(MessengerLinkTest, TheHandOverThreadTellsWhatWasNotAppliedAndAGoodbyeDrop
   ASSERT_TRUE(thread.WaitUntilHandedOver(5000));
   EXPECT_TRUE(thread.TakeNotApplied());
   EXPECT_FALSE(thread.TakeNotApplied());
+  ASSERT_TRUE(thread.PostClear());  // a clear is no different
+  ASSERT_TRUE(thread.WaitUntilHandedOver(5000));
+  EXPECT_TRUE(thread.TakeNotApplied());
 
   MessengerOptions slow;
   slow.slowApplyMs = 1000;
