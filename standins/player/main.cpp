@@ -48,24 +48,15 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-std::string Utf8(const std::wstring& text) {
+// A wide text in a code page: UTF-8 for the timeline, ANSI for a path as the
+// host hands it to plug-ins.
+std::string InCodePage(UINT codePage, const std::wstring& text) {
   if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+  const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
                                        nullptr);
   std::string out(size > 0 ? size : 0, '\0');
   if (size > 0)
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-  return out;
-}
-
-// A path as the host hands it to plug-ins: in the ANSI code page.
-std::string AnsiPath(const std::wstring& path) {
-  if (path.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string out(size > 0 ? size : 0, '\0');
-  if (size > 0)
-    WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &out[0], size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
   return out;
 }
 
@@ -233,7 +224,7 @@ bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str
 std::string Printable(const std::wstring& text) {
   std::wstring shown;
   for (wchar_t c : text) shown += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : std::wstring(1, c);
-  return Utf8(shown);
+  return InCodePage(CP_UTF8, shown);
 }
 
 std::wstring WindowText(HWND window) {
@@ -472,7 +463,7 @@ int main() {
     return 1;
   }
   player.SetPrintQueries(options.printQueries);
-  player.SetSettingsDirectory(AnsiPath(options.settingsDir));
+  player.SetSettingsDirectory(InCodePage(CP_ACP, options.settingsDir));
   MessengerLogTail messenger(options.messengerLog);
   messenger.PrintNew();
   Say("player", std::string("loaded \"") + player.Plugin()->description + "\", playing at " +
