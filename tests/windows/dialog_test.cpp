@@ -619,18 +619,13 @@ void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-std::wstring PreviewText(HWND dialog) {
-  wchar_t text[1024] = L"";
-  GetWindowTextW(GetDlgItem(dialog, IDC_PREVIEW), text, 1024);
-  return text;
-}
-
 // A step that waits until the preview shows text (it follows a change at
 // once, and the host's answers within a second).
 Step PreviewShows(const std::wstring& text, std::wstring* seen) {
   return [text, seen](HWND dialog) {
-    *seen = PreviewText(dialog);
-    return *seen == text;
+    wchar_t shown[1024] = L"";
+    GetWindowTextW(GetDlgItem(dialog, IDC_PREVIEW), shown, 1024);
+    return (*seen = shown) == text;
   };
 }
 

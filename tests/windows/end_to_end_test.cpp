@@ -148,8 +148,7 @@ TEST_F(EndToEnd, BufferingStreamAndTrackChanges) {
 // come meanwhile give way to the newest, and a stop during the next busy
 // command returns at once; the host unloads the DLL, and the goodbye still
 // comes once the messenger answers. The messenger starts after the player
-// has offered the first status: that one, which it did not take, comes
-// again without a change of the text.
+// offered the first status, which comes again without a change of the text.
 TEST_F(EndToEnd, ABusyMessengerNeverHoldsUpThePlayer) {
   harness::WriteSettingsFile(harness::SettingsBytes("$A - $T", 1, 0, 0, 0, 0));
   MessengerOptions busy;
@@ -393,22 +392,17 @@ INSTANTIATE_TEST_SUITE_P(
                       {std::string(kCell0) + " (stopped)"},
                       {kCell2}}},
         PlaybackCase{"Clear", 2, 0, {{kCell2}, {"376"}, {kCell2}, {"376"}, {kCell2}}},
-        PlaybackCase{"KeepWithTheStateInTheTemplate",
-                     0,
-                     0,
+        PlaybackCase{"KeepWithTheStateInTheTemplate", 0, 0,
                      {{"Some Artist 1:01"}, {"Some Artist (paused) 1:11"}, {"Some Artist 1:11"},
-                      {"Some Artist (stopped) 0:00"}, {"Some Artist 1:01"}},
-                     "$A$( ($M)$) $E"}),
+                      {"Some Artist (stopped) 0:00"}, {"Some Artist 1:01"}}, "$A$( ($M)$) $E"}),
     [](const ::testing::TestParamInfo<PlaybackCase>& info) { return info.param.name; });
 
 // What never gets published: a stream (not an audio CD's track), a video
 // while it plays (not on an older player, which answers 1), a file in a
-// folder the user named, also when a new playlist brings it with the title
-// and the position of the last entry, and when a Save inside one of the
-// tick's questions names that folder; the status goes once and the next
-// entry that may show goes out at once. And a new song only after it was
-// current 1 s: the one skipped through never shows. The rules ask the file
-// name and 501 on every tick.
+// folder the user named (also one a new playlist brings at the last entry's
+// title and position, or a Save inside a tick's question names); the status
+// goes once and the next entry that may show goes out at once. A new song
+// only after it was current 1 s: the one skipped through never shows.
 struct HideCase {
   const char* name;
   std::string tail;  // after the record: whenNotPlaying, the flags, the delay, the words and their zero
@@ -438,12 +432,10 @@ TEST_P(EndToEndHidden, ClearedOnceAndBack) {
   ASSERT_TRUE(host.Ok(&error)) << error;
   if (c.videoAnswer != 0) host.Player().SetAnswerOverride(501, c.videoAnswer);
   ASSERT_EQ(0, host.Start());
-  standin::PlayerScript newPlaylist;
-  if (!c.newPlaylist.empty()) {
-    ASSERT_TRUE(standin::ParsePlayerScript(c.newPlaylist, &newPlaylist, &error)) << error;
-  }
   auto secondStep = [&](size_t step) {
-    if (step == 1 && !c.newPlaylist.empty()) host.Player().SetScript(newPlaylist);
+    standin::PlayerScript newPlaylist;
+    if (step == 1 && !c.newPlaylist.empty() && standin::ParsePlayerScript(c.newPlaylist, &newPlaylist, &error))
+      host.Player().SetScript(newPlaylist);
     if (step != 1 || c.wordsSavedInsideATick == nullptr) return;
     harness::DialogDriver driver;
     driver.Run(&host.Player(), {[&](HWND dialog) {
