@@ -4,10 +4,9 @@
 // only after the closing 0x00: whenNotPlaying, the hide flags, the delay and
 // the words up to their 0x00, cut to 255 bytes between characters), from
 // memory and from a stream alike. And a record as the dialog can set it (a
-// template of up to 255 characters of the code page, control characters and
-// all, words of up to 255 bytes, any setting bytes) loses the template's
-// control characters but CR, LF and Tab as Save removes them, is written as
-// exactly the layout's bytes and loads back as itself, clamped.
+// template of up to 255 characters of the code page, words of up to 255
+// bytes, any setting bytes) loses the template's control characters but CR,
+// LF and Tab, is written as exactly the layout's bytes and loads back.
 //
 // Input: the file's bytes, in the code page the last byte picks (its value
 // mod 3: 1252, 932, 936). The record is made of them too: bytes 0-5 are its

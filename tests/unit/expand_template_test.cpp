@@ -53,8 +53,6 @@ TEST(ExpandTemplate, ReplacesTheFirstOccurrenceOfEachToken) {
   TrackFields fields = ExampleFields();
   for (const ExpandCase& c : cases) EXPECT_EQ(c.expected, Expand(c.format, fields)) << c.format;
   EXPECT_EQ("", Expand(nullptr, fields));
-  fields.stateText[0] = '\0';  // playing: the state's section goes
-  EXPECT_EQ("Some Artist - Some Song 1:01", Expand("$A - $T$( ($M)$) $E", fields));
 }
 
 // A section goes whole when a placeholder in it is empty; a tag's token is a

@@ -174,9 +174,8 @@ TEST_F(TrackFieldsTest, WithATagAnEntryIsItsTitlePositionAndFile) {
   }
 }
 
-// A wide file name too long to keep, beside an ANSI (short) one that fits,
-// as the tags and a word list ask them: the entry stays one entry, its tags
-// asked once, however many ticks ask.
+// A wide file name too long to keep beside an ANSI (short) one that fits, as
+// the tags and a word list ask them: one entry, its tags asked once.
 TEST_F(TrackFieldsTest, AFileNameTooLongToKeepIsNoNewEntry) {
   const std::u16string longName = u"C:\\" + std::u16string(kFileNameSize, u'x') + u".mp3";
   host_.wideTitle = u"A - B";

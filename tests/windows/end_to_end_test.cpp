@@ -25,9 +25,8 @@ class EndToEnd : public ::testing::Test {
   }
   // Sets the player's clock to each step's time in turn (after beforeStep):
   // the records (their texts, with no icon or headphones) and closing
-  // commands ("376") listed for it come, from the tick that first sees it
-  // (by the next tick's first request) unless delayed, and then, a few ticks
-  // (counted by their first request) later, nothing more.
+  // commands ("376") listed for it come from the tick that sees it (unless
+  // delayed), and a few ticks (counted by their first request) later, no more.
   void ExpectSteps(PluginHost& host, intptr_t firstRequest, const std::vector<int64_t>& clockMs,
                    const std::vector<std::vector<std::string>>& afterStep,
                    const std::function<void(size_t step)>& beforeStep = nullptr, bool delayed = false) {
@@ -46,8 +45,7 @@ class EndToEnd : public ::testing::Test {
       host.Player().Clock().Set(clockMs[step]);
       for (const std::string& event : afterStep[step])
         expected.push_back(event == "376" ? event : RecordLine(event, 0, false));
-      // Inside the next tick's first request nothing of ours runs: what is
-      // not there by then came a tick late.
+      // Not there by the next tick's first request: a tick late.
       int requests = 0;
       bool inTime = delayed;
       host.Player().SetQueryHook([&](intptr_t, intptr_t request) {
@@ -477,8 +475,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "entry 100 192 44 Two\n", 0, kSecondHidden, 211, kEveryTick,
                  "entry 100 192 44 One\nfile D:\\Audiobooks\\Book\\One.mp3\nentry 100 192 44 Three\n"
                  "at 0 play 0\nat 2000 play 1\n"},
-        // Before its first title a stream shows its address: the status
-        // before it stays, and the title goes out the moment it comes.
+        // A stream's address before its first title: the status before stays.
         HideCase{"AStreamsAddressBeforeItsFirstTitle", "", "entry 100 192 44 Two\n", 0, {{"One"}, {}, {"Kestrel FM"}},
                  211, 0, "entry 100 192 44 One\nentry -1 128 44 http://radio.example:8000/live\n"
                  "file http://radio.example:8000/live\nat 0 play 1\nat 2000 title Kestrel FM - Night Drive\n"},

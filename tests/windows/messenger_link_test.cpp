@@ -284,8 +284,7 @@ TEST_F(MessengerLinkTest, AnApplyCommandThatTimesOutKeepsItsValues) {
 TEST_F(MessengerLinkTest, TheHandOverThreadTellsWhatWasNotAppliedAndAGoodbyeDropsWhatWaits) {
   HandOverThread thread;
   ASSERT_TRUE(thread.Start());
-  ASSERT_TRUE(thread.PostStatus("A - B", kDefaults));  // no messenger yet
-  ASSERT_TRUE(thread.WaitUntilHandedOver(5000));
+  ASSERT_TRUE(thread.PostStatus("A - B", kDefaults) && thread.WaitUntilHandedOver(5000));  // no messenger yet
   EXPECT_TRUE(thread.TakeNotApplied());
   EXPECT_FALSE(thread.TakeNotApplied());
   ASSERT_TRUE(thread.PostClear() && thread.WaitUntilHandedOver(5000));  // a clear is no different
